@@ -1,0 +1,15 @@
+// Back-to-front draw order; there is no depth buffer.
+#pragma once
+
+#include <cstdint>
+
+#include "geometry/mesh.h"
+
+// Gives slot f the key of face f (its rounded depth sum) and order f, then sorts
+// the (depthKey, order) pairs ascending: the farthest face is drawn first.
+void DepthSortFaces(const VertexArray& vertices, FaceArray& faces);
+
+// Sorts slots lo..hi (lo <= hi) by depthKey, moving only depthKey and order.
+// Not stable: equal keys end in the order this exact quicksort leaves them,
+// and that order is part of the picture.
+void QuickSortFaces(FaceArray& faces, std::int32_t lo, std::int32_t hi);

@@ -1,0 +1,109 @@
+#include "geometry/matrix.h"
+
+#include <cmath>
+
+namespace {
+
+// The program's value of pi: a little above the true one, and part of the picture.
+constexpr double kPi = 3.141593;
+
+float LengthOf(double x, double y, double z) {
+    return static_cast<float>(std::sqrt(x * x + y * y + z * z));
+}
+
+struct SinCos {
+    float s;
+    float c;
+};
+
+// The angle is rounded to float first and both functions are evaluated on it.
+SinCos SinCosOfDegrees(std::int32_t degrees) {
+    const float radians = static_cast<float>(degrees * kPi / 180.0);
+    return {static_cast<float>(std::sin(static_cast<double>(radians))),
+            static_cast<float>(std::cos(static_cast<double>(radians)))};
+}
+
+}  // namespace
+
+void NormalizeVec3(Vec3& v) {
+    const float length = LengthOf(v.x, v.y, v.z);
+    if (length == 0.0f || std::isnan(length)) {
+        v = {0.0f, 0.0f, 1.0f};
+        return;
+    }
+    v.x = v.x / length;
+    v.y = v.y / length;
+    v.z = v.z / length;
+}
+
+void MatrixZero(Matrix4& m) {
+    for (auto& row : m.m) {
+        for (float& element : row) element = 0.0f;
+    }
+}
+
+void MatrixIdentity(Matrix4& m) {
+    for (int row = 0; row < 4; ++row) {
+        for (int column = 0; column < 4; ++column) m.m[row][column] = row == column ? 1.0f : 0.0f;
+    }
+}
+
+void MatrixMultiply(Matrix4& acc, const Matrix4& b) {
+    Matrix4 t;
+    MatrixZero(t);
+    for (int row = 0; row < 3; ++row) {
+        for (int column = 0; column < 4; ++column) {
+            // Each partial sum is rounded to float; row 3 of acc takes part.
+            float sum = 0.0f;
+            for (int k = 0; k < 4; ++k) {
+                sum = static_cast<float>(static_cast<double>(sum) +
+                                         static_cast<double>(acc.m[k][column]) * b.m[row][k]);
+            }
+            t.m[row][column] = sum;
+        }
+    }
+    t.m[3][0] = 0.0f;
+    t.m[3][1] = 0.0f;
+    t.m[3][2] = 0.0f;
+    t.m[3][3] = 1.0f;
+    acc = t;
+}
+
+void TransformPoint(const Matrix4& m, float x, float y, float z, float& outX, float& outY,
+                    float& outZ) {
+    const auto row = [&](const float (&r)[4]) {
+        return static_cast<float>(((static_cast<double>(r[0]) * x + static_cast<double>(r[1]) * y) +
+                                   static_cast<double>(r[2]) * z) +
+                                  r[3]);
+    };
+    outX = row(m.m[0]);
+    outY = row(m.m[1]);
+    outZ = row(m.m[2]);
+}
+
+void MatrixRotateX(Matrix4& m, std::int32_t degrees) {
+    const auto [s, c] = SinCosOfDegrees(degrees);
+    MatrixIdentity(m);
+    m.m[1][1] = c;
+    m.m[1][2] = -s;
+    m.m[2][1] = s;
+    m.m[2][2] = c;
+}
+
+void MatrixRotateY(Matrix4& m, std::int32_t degrees) {
+    const auto [s, c] = SinCosOfDegrees(degrees);
+    MatrixIdentity(m);
+    m.m[0][0] = c;
+    m.m[2][0] = -s;
+    m.m[0][2] = s;
+    m.m[2][2] = c;
+}
+
+void MatrixRotateZ(Matrix4& m, std::int32_t degrees) {
+    const auto [s, c] = SinCosOfDegrees(degrees);
+    MatrixIdentity(m);
+    m.m[0][0] = c;
+    m.m[0][1] = -s;
+    m.m[1][0] = s;
+    m.m[1][1] = c;
+}

@@ -1,0 +1,39 @@
+// Float-to-integer conversions with the same answer on every build.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+// What the x86 conversion instructions give for NaN and for values that do not
+// fit; the portable paths give the same, so no build differs from another.
+inline constexpr std::int32_t kIntegerIndefinite = std::numeric_limits<std::int32_t>::min();
+
+inline bool FitsInt32(double value) {
+    return value >= -2147483648.0 && value <= 2147483647.0;  // false for NaN
+}
+
+// Round to nearest, ties to even (2.5 -> 2, 3.5 -> 4), under the default
+// rounding mode.
+inline std::int32_t RoundToInt32Portable(double value) {
+    const double rounded = std::nearbyint(value);
+    return FitsInt32(rounded) ? static_cast<std::int32_t>(rounded) : kIntegerIndefinite;
+}
+
+inline std::int32_t RoundToInt32(double value) {
+#if defined(__SSE2__)
+    return _mm_cvtsd_si32(_mm_set_sd(value));
+#else
+    return RoundToInt32Portable(value);
+#endif
+}
+
+// Truncate toward zero (12.999 -> 12, -2.5 -> -2).
+inline std::int32_t TruncateToInt32(double value) {
+    const double truncated = std::trunc(value);
+    return FitsInt32(truncated) ? static_cast<std::int32_t>(truncated) : kIntegerIndefinite;
+}

@@ -1,0 +1,20 @@
+// Integer Gouraud fills: the only code that writes pixels into the frame.
+#pragma once
+
+#include <cstdint>
+
+#include "raster/fixed_point.h"
+#include "raster/frame_buffer.h"
+
+// One run of row y from column x1 to x2, both ends included, each channel
+// stepping linearly from its first value to its second (16.16). The run is
+// clipped to the screen; nothing is ever written outside it. Colours are
+// grouped by channel: red pair, green pair, blue pair.
+void GouraudSpan(FrameBuffer& frameBuffer, std::int32_t x1, std::int32_t y, std::int32_t x2,
+                 Fixed16 r1, Fixed16 r2, Fixed16 g1, Fixed16 g2, Fixed16 b1, Fixed16 b2);
+
+// A triangle with a colour per corner, corners in any order and winding, walked
+// row by row from the top corner and handed to GouraudSpan.
+void GouraudTriangle(FrameBuffer& frameBuffer, std::int32_t x1, std::int32_t y1, std::int32_t x2,
+                     std::int32_t y2, std::int32_t x3, std::int32_t y3, PackedColor c1,
+                     PackedColor c2, PackedColor c3);

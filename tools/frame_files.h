@@ -1,0 +1,26 @@
+// Turning a frame into file bytes, and writing files whole or not at all.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "raster/frame_buffer.h"
+
+using Bytes = std::vector<std::uint8_t>;
+
+// The frame buffer as it sits in memory: 0x00RRGGBB words, least significant
+// byte first.
+Bytes FrameBufferBytes(const FrameBuffer& frame);
+
+// An 8-bit RGB PNG of the frame.
+Bytes EncodePng(const FrameBuffer& frame);
+
+// zlib's CRC-32 of the bytes.
+std::uint32_t Crc32(const Bytes& bytes);
+
+// Writes the bytes to path, or returns a message naming the path and the cause.
+// A regular file is written beside the target and renamed over it, so a failed
+// write leaves no partial file; a device or pipe is written directly.
+std::optional<std::string> WriteWholeFile(const std::string& path, const Bytes& bytes);
