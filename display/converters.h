@@ -1,0 +1,23 @@
+// Row converters: one row of 0x00RRGGBB frame pixels into a display surface's
+// own pixel layout. Chosen once when the display opens, called once per row.
+#pragma once
+
+#include <cstdint>
+
+// Reads exactly `count` source pixels and writes exactly count * (bytes per
+// pixel) bytes at destination, nothing else. Neither address need be aligned.
+using RowConverter = void (*)(const void* source, void* destination, std::int32_t count);
+
+void ConvertRgb32(const void* source, void* destination, std::int32_t count);   // 4 bytes, p as is
+void ConvertBgr32(const void* source, void* destination, std::int32_t count);   // 4 bytes, 0x00BBGGRR
+void ConvertRgb24(const void* source, void* destination, std::int32_t count);   // bytes B, G, R
+void ConvertBgr24(const void* source, void* destination, std::int32_t count);   // bytes R, G, B
+void ConvertRgb565(const void* source, void* destination, std::int32_t count);  // R5 G6 B5
+void ConvertBgr565(const void* source, void* destination, std::int32_t count);  // B5 G6 R5
+void ConvertRgb555(const void* source, void* destination, std::int32_t count);  // R5 G5 B5
+void ConvertBgr555(const void* source, void* destination, std::int32_t count);  // B5 G5 R5
+
+// The converter for a surface of this RGB bit count and these channel masks,
+// or nullptr when the layout is not one of the eight above.
+RowConverter SelectRowConverter(std::uint32_t bitsPerPixel, std::uint32_t redMask,
+                                std::uint32_t greenMask, std::uint32_t blueMask);
