@@ -33,11 +33,12 @@ std::optional<std::string> CheckFormatSupported(const std::string& format) {
 }
 
 Bytes ConvertFrame(const FrameBuffer& frame, const std::string& format) {
-    const NamedLayout& layout = *FindLayout(format);
-    const std::size_t rowBytes = kFrameWidth * layout.bytesPerPixel;
+    const NamedLayout* layout = FindLayout(format);
+    if (layout == nullptr) return {};
+    const std::size_t rowBytes = kFrameWidth * layout->bytesPerPixel;
     Bytes bytes(rowBytes * kFrameHeight);
     for (std::int32_t row = 0; row < kFrameHeight; ++row) {
-        layout.converter(frame.pixels.data() + row * kFrameWidth, bytes.data() + row * rowBytes,
+        layout->converter(frame.pixels.data() + row * kFrameWidth, bytes.data() + row * rowBytes,
                          kFrameWidth);
     }
     return bytes;

@@ -10,6 +10,6 @@
 // A message when this build cannot write the named layout.
 std::optional<std::string> CheckFormatSupported(const std::string& format);
 
-// The frame in the named layout (one of those CheckFormatSupported accepts),
-// row after row with no padding.
+// The frame in the named layout, row after row with no padding; empty for a
+// layout CheckFormatSupported refuses.
 Bytes ConvertFrame(const FrameBuffer& frame, const std::string& format);
