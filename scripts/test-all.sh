@@ -29,6 +29,8 @@ build_and_test() {
 }
 
 stage "host debug build and tests" build_and_test debug
+stage "host tests under AddressSanitizer and UndefinedBehaviorSanitizer" build_and_test asan
+stage "fuzzing, ${FUZZ_SECONDS:-20} s per target" bash scripts/fuzz.sh
 
 echo "=== stages: ${passed} passed, ${failed} failed${failed_stages:+ (${failed_stages[*]})}"
 [ "${failed}" -eq 0 ]

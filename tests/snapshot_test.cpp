@@ -62,6 +62,8 @@ TEST(SnapshotArgs, RefusesBadNumbersAndMissingPieces) {
         {"--seed", "1", "-o", "x%n.raw"},
         {"--seed", "1", "--verbose", "-o", "x.png"},
         {"--seed"},
+        {"--seed", "1\n2", "-o", "x.png"},  // the message must stay on one line
+        {"--se\ned", "1", "-o", "x.png"},
     };
     for (const Args& args : refused) {
         const auto error = Parse(args);

@@ -38,7 +38,7 @@ Bytes ConvertFrame(const FrameBuffer& frame, const std::string& format) {
     const std::size_t rowBytes = kFrameWidth * layout->bytesPerPixel;
     Bytes bytes(rowBytes * kFrameHeight);
     for (std::int32_t row = 0; row < kFrameHeight; ++row) {
-        layout->converter(frame.pixels.data() + row * kFrameWidth, bytes.data() + row * rowBytes,
+        layout->converter(frame.pixels.data() + row * kFrameWidth, bytes.data() + static_cast<std::size_t>(row) * rowBytes,
                          kFrameWidth);
     }
     return bytes;

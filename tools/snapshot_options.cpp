@@ -29,7 +29,23 @@ bool IsKnownFormat(const std::string& format) {
     return false;
 }
 
-std::string Quoted(const std::string& text) { return "'" + text + "'"; }
+// Quotes an argument for a message, with control bytes spelled out so that
+// the message stays on one line.
+std::string Quoted(const std::string& text) {
+    std::string quoted = "'";
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            const char* digits = "0123456789ABCDEF";
+            quoted += "\\x";
+            quoted += digits[byte >> 4];
+            quoted += digits[byte & 0xF];
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted + "'";
+}
 
 std::optional<std::string> CheckOptions(const SnapshotOptions& options, bool seedGiven) {
     if (!seedGiven) return std::string("missing --seed; ") + kUsage;
