@@ -103,6 +103,7 @@ scenario_spin() {
 
   xdotool key Escape
   expect_exit 0 "Esc"
+  [ ! -s "${DEMO_WINE_ARTIFACTS}/program.out" ] || fail "the program wrote to its console"
 }
 
 scenario_close() {
