@@ -152,7 +152,7 @@ void PumpMessages() {
     }
 }
 
-void ConvertFrame(const std::uint32_t* pixels, const DDSURFACEDESC& locked) {
+void ConvertRows(const std::uint32_t* pixels, const DDSURFACEDESC& locked) {
     const auto* source = reinterpret_cast<const std::uint8_t*>(pixels);
     auto* destination = static_cast<std::uint8_t*>(locked.lpSurface);
     const std::ptrdiff_t sourcePitch = static_cast<std::ptrdiff_t>(frameWidth) * 4;
@@ -197,7 +197,7 @@ std::int32_t ScreenFlip(const std::uint32_t* pixels) {
     DDSURFACEDESC locked;
     locked.dwSize = kDescriptionSize;
     if (Failed(backBuffer->Lock(nullptr, &locked, DDLOCK_WAIT, nullptr))) return 0;
-    ConvertFrame(pixels, locked);
+    ConvertRows(pixels, locked);
     backBuffer->Unlock(locked.lpSurface);
     PresentToWindow();
     Sleep(0);
