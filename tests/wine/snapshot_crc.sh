@@ -8,6 +8,7 @@
 # values in hex, and keeps both frames in the artifacts folder.
 # Environment: see wine_session.sh (no screen is needed).
 set -euo pipefail
+# shellcheck source=tests/wine/wine_session.sh
 source "$(dirname "$0")/wine_session.sh"
 
 native=$(realpath "$1")

@@ -11,6 +11,7 @@
 # DEPTH is the Xvfb screen depth: 24 (32-bit pixels) or 16 (5-6-5).
 # Environment: see wine_session.sh.
 set -euo pipefail
+# shellcheck source=tests/wine/wine_session.sh
 source "$(dirname "$0")/wine_session.sh"
 
 # The window title as an extended regular expression for xdotool search.
@@ -38,12 +39,14 @@ expect_centred() {
   local x y width height
   read -r x y width height <<<"$1"
   log "client area at (${x}, ${y}), ${width} x ${height}"
-  [ "${width}" -ge 640 ] && [ "${width}" -le 660 ] && [ "${height}" -ge 480 ] && [ "${height}" -le 500 ] ||
+  if [ "${width}" -lt 640 ] || [ "${width}" -gt 660 ] || [ "${height}" -lt 480 ] || [ "${height}" -gt 500 ]; then
     fail "client area ${width} x ${height} is not about the 640 x 480 frame"
+  fi
   local across=$((2 * x + width - kScreenWidth)) down=$((2 * y + height - kScreenHeight))
   [ "${across#-}" -le 1 ] || fail "not centred across: left margin ${x}, right $((kScreenWidth - x - width))"
-  [ "${down}" -ge 0 ] && [ "${down}" -le 80 ] ||
+  if [ "${down}" -lt 0 ] || [ "${down}" -gt 80 ]; then
     fail "not centred down: top margin ${y}, bottom $((kScreenHeight - y - height))"
+  fi
 }
 
 # Prints the hash of the client area after checking that the torus is there:

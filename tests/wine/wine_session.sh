@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared by the Wine end-to-end tests (source it): one Windows program under
 # Wine on a private Xvfb screen, with bounded waits and a clean-up that runs
 # however the test ends.
@@ -69,7 +70,8 @@ start_screen() {
     sleep 0.1
     waited=$((waited + 1))
   done
-  export DISPLAY=":$(cat "${display_file}")"
+  DISPLAY=":$(cat "${display_file}")"
+  export DISPLAY
   log "Xvfb ${screen} on ${DISPLAY}"
 }
 
