@@ -1,0 +1,223 @@
+// Windowed display: a fixed-size window centred on the desktop, DirectDraw in
+// normal cooperative mode. Each frame is converted into an offscreen surface of
+// the frame's size and blitted into the window's client area through a clipper.
+//
+// DirectDraw is loaded at run time, so the program starts (and fails cleanly
+// with exit code -1) on a system without it.
+#include <windows.h>
+
+#include <ddraw.h>
+
+#include "display/converters.h"
+#include "display/screen.h"
+
+namespace {
+
+using DirectDrawCreateFunction = HRESULT(WINAPI*)(GUID*, LPDIRECTDRAW*, IUnknown*);
+
+constexpr DWORD kDescriptionSize = 108;  // sizeof(DDSURFACEDESC), version 1
+constexpr DWORD kPixelFormatSize = 32;   // sizeof(DDPIXELFORMAT)
+// The outer size is computed for an overlapped window, but the window is
+// created without sizing border and maximize box; the blit fits the frame to
+// whatever client area results.
+constexpr DWORD kSizingStyle = WS_OVERLAPPEDWINDOW;
+constexpr DWORD kWindowStyle = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+constexpr WPARAM kEscapeKey = 27;
+
+std::int32_t frameWidth;
+std::int32_t frameHeight;
+HWND displayWindow;
+WNDCLASSA windowClass;
+HMODULE displayLibrary;
+LPDIRECTDRAW directDraw;
+LPDIRECTDRAWSURFACE primarySurface;
+LPDIRECTDRAWSURFACE backBuffer;
+LPDIRECTDRAWCLIPPER clipper;
+RowConverter rowConverter;
+
+void PresentToWindow() {
+    if (primarySurface == nullptr) return;  // a paint request before the display is up
+    RECT source = {0, 0, frameWidth, frameHeight};
+    POINT clientOrigin = {0, 0};
+    ClientToScreen(displayWindow, &clientOrigin);
+    RECT destination;
+    GetClientRect(displayWindow, &destination);
+    destination.left += clientOrigin.x;
+    destination.right += clientOrigin.x;
+    destination.top += clientOrigin.y;
+    destination.bottom += clientOrigin.y;
+    primarySurface->Blt(&destination, backBuffer, &source, DDBLT_WAIT, nullptr);
+}
+
+[[noreturn]] void QuitProgram() {
+    ScreenClose();
+    ExitProcess(0);
+}
+
+LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_PAINT:
+            PresentToWindow();
+            return DefWindowProcA(window, message, wParam, lParam);
+        case WM_CLOSE:
+            QuitProgram();
+        case WM_KEYDOWN:
+            if ((wParam & 0xFF) == kEscapeKey) QuitProgram();
+            return 0;  // every other key is swallowed
+        default:
+            return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+bool Failed(HRESULT result) { return result < 0; }
+
+bool LoadDirectDraw() {
+    displayLibrary = LoadLibraryA("ddraw.dll");
+    if (displayLibrary == nullptr) return false;
+    const FARPROC entry = GetProcAddress(displayLibrary, "DirectDrawCreate");
+    if (entry == nullptr) return false;
+    const auto create = reinterpret_cast<DirectDrawCreateFunction>(reinterpret_cast<void*>(entry));
+    return !Failed(create(nullptr, &directDraw, nullptr));
+}
+
+void RegisterWindowClass(const char* title) {
+    windowClass.style = CS_HREDRAW | CS_VREDRAW;
+    windowClass.lpfnWndProc = WindowProc;
+    windowClass.cbClsExtra = 0;
+    windowClass.cbWndExtra = 0;
+    windowClass.hInstance = nullptr;
+    windowClass.hIcon = nullptr;
+    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = nullptr;
+    windowClass.lpszMenuName = nullptr;
+    windowClass.lpszClassName = title;
+    RegisterClassA(&windowClass);  // a failure shows up as no window later
+}
+
+// Centres the window by its outer size; the halving rounds toward minus
+// infinity, so a screen smaller than the window gives a negative position.
+void OpenCentredWindow(const char* title, std::int32_t width, std::int32_t height) {
+    RECT outer = {0, 0, width, height};
+    AdjustWindowRect(&outer, kSizingStyle, FALSE);
+    const std::int32_t w = outer.right - outer.left;
+    const std::int32_t h = outer.bottom - outer.top;
+    const std::int32_t x = (GetSystemMetrics(SM_CXSCREEN) - w) >> 1;
+    const std::int32_t y = (GetSystemMetrics(SM_CYSCREEN) - h) >> 1;
+    displayWindow = CreateWindowExA(0, title, title, kWindowStyle, x, y, w, h, nullptr, nullptr,
+                                    nullptr, nullptr);
+    ShowWindow(displayWindow, SW_SHOWNORMAL);
+}
+
+// The back buffer gets no pixel format of its own: it takes the primary's,
+// which is the one the converter is chosen for.
+bool CreateSurfaces() {
+    DDSURFACEDESC description;
+    description.dwSize = kDescriptionSize;
+    description.dwFlags = DDSD_CAPS;
+    description.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_VIDEOMEMORY;
+    if (Failed(directDraw->CreateSurface(&description, &primarySurface, nullptr))) return false;
+
+    description.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
+    description.dwWidth = static_cast<DWORD>(frameWidth);
+    description.dwHeight = static_cast<DWORD>(frameHeight);
+    description.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
+    return !Failed(directDraw->CreateSurface(&description, &backBuffer, nullptr));
+}
+
+bool ClipToWindow() {
+    if (Failed(directDraw->CreateClipper(0, &clipper, nullptr))) return false;
+    if (Failed(clipper->SetHWnd(0, displayWindow))) return false;
+    return !Failed(primarySurface->SetClipper(clipper));
+}
+
+bool ChooseRowConverter() {
+    DDPIXELFORMAT format;
+    format.dwSize = kPixelFormatSize;
+    if (Failed(primarySurface->GetPixelFormat(&format))) return false;
+    if ((format.dwFlags & DDPF_RGB) == 0) return false;
+    rowConverter = SelectRowConverter(format.dwRGBBitCount, format.dwRBitMask, format.dwGBitMask,
+                                      format.dwBBitMask);
+    return rowConverter != nullptr;
+}
+
+void SetScreenSaverActive(UINT active) {
+    SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, active, nullptr, 0);  // not saved to the profile
+}
+
+void PumpMessages() {
+    MSG message;
+    while (PeekMessageA(&message, displayWindow, 0, 0, PM_REMOVE) != 0) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+
+void ConvertRows(const std::uint32_t* pixels, const DDSURFACEDESC& locked) {
+    const auto* source = reinterpret_cast<const std::uint8_t*>(pixels);
+    auto* destination = static_cast<std::uint8_t*>(locked.lpSurface);
+    const std::ptrdiff_t sourcePitch = static_cast<std::ptrdiff_t>(frameWidth) * 4;
+    for (std::int32_t row = 0; row < frameHeight; ++row) {
+        rowConverter(source, destination, frameWidth);
+        source += sourcePitch;
+        destination += locked.lPitch;
+    }
+}
+
+template <typename Object>
+void ReleaseIfPresent(Object*& object) {
+    if (object == nullptr) return;
+    object->Release();
+    object = nullptr;
+}
+
+}  // namespace
+
+// Any failing step returns 0 at once and undoes nothing: the caller ends the
+// process.
+std::int32_t ScreenOpen(const char* title, std::int32_t width, std::int32_t height) {
+    frameWidth = width;
+    frameHeight = height;
+    if (!LoadDirectDraw()) return 0;
+    RegisterWindowClass(title);
+    OpenCentredWindow(title, width, height);
+    if (Failed(directDraw->SetCooperativeLevel(displayWindow, DDSCL_NORMAL))) return 0;
+    if (!CreateSurfaces()) return 0;
+    if (!ClipToWindow()) return 0;
+    if (!ChooseRowConverter()) return 0;
+    SetScreenSaverActive(FALSE);
+    return 1;
+}
+
+// Both surfaces are restored every frame, lost or not: that is all the
+// handling a lost surface gets.
+std::int32_t ScreenFlip(const std::uint32_t* pixels) {
+    PumpMessages();
+    primarySurface->Restore();
+    backBuffer->Restore();
+    DDSURFACEDESC locked;
+    locked.dwSize = kDescriptionSize;
+    if (Failed(backBuffer->Lock(nullptr, &locked, DDLOCK_WAIT, nullptr))) return 0;
+    ConvertRows(pixels, locked);
+    backBuffer->Unlock(locked.lpSurface);
+    PresentToWindow();
+    Sleep(0);
+    return 1;
+}
+
+// The clipper is released too, before the DirectDraw object that made it.
+void ScreenClose() {
+    ReleaseIfPresent(backBuffer);
+    ReleaseIfPresent(primarySurface);
+    ReleaseIfPresent(clipper);
+    if (directDraw != nullptr) {
+        directDraw->RestoreDisplayMode();
+        directDraw->SetCooperativeLevel(displayWindow, DDSCL_NORMAL);
+        ReleaseIfPresent(directDraw);
+    }
+    DestroyWindow(displayWindow);
+    if (displayLibrary != nullptr) {
+        FreeLibrary(displayLibrary);
+        displayLibrary = nullptr;
+    }
+    SetScreenSaverActive(TRUE);
+}

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# A Windows program must run with nothing beside it: console subsystem, and
+# imports from system DLLs only (the C++ runtime, libgcc and zlib are linked
+# in; DirectDraw is loaded at run time, never imported).
+#
+#   check_pe_imports.sh EXE DLL...    the DLLs EXE may import, in any order
+set -euo pipefail
+
+exe=$1
+shift
+if [ ! -f "${exe}" ]; then
+  echo "SKIP: ${exe} is not built; build it first with: cmake --preset mingw && cmake --build --preset mingw"
+  exit 77
+fi
+
+headers=$(i686-w64-mingw32-objdump -p "${exe}")
+subsystem=$(echo "${headers}" | awk '$1 == "Subsystem" { print $2 }')
+[ "${subsystem}" = 00000003 ] || { echo "FAIL: subsystem ${subsystem}, wanted 3 (console)"; exit 1; }
+
+imports=$(echo "${headers}" | awk '/DLL Name:/ { print toupper($3) }' | sort)
+allowed=$(printf '%s\n' "$@" | tr '[:lower:]' '[:upper:]' | sort)
+unexpected=$(comm -23 <(echo "${imports}") <(echo "${allowed}"))
+echo "imports: $(echo "${imports}" | tr '\n' ' ')"
+[ -z "${unexpected}" ] || { echo "FAIL: unexpected imports: ${unexpected}"; exit 1; }
