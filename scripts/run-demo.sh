@@ -11,7 +11,7 @@ cmake --build --preset release --target demo-windowed demo-snapshot
 
 echo "Starting demo-windowed: press Esc in its window to quit."
 code=0
-./build/release/demo-windowed || code=$?
+./build/release/display/sdl/demo-windowed || code=$?
 # The program says nothing itself; exit code 255 means it found no display.
 if [ "${code}" -ne 255 ]; then
   exit "${code}"
