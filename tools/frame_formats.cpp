@@ -33,7 +33,9 @@ std::optional<std::string> CheckFormatSupported(const std::string& format) {
 }
 
 Bytes ConvertFrame(const FrameBuffer& frame, const std::string& format) {
-    const NamedLayout& layout = *FindLayout(format);
+    const NamedLayout* const found = FindLayout(format);
+    if (found == nullptr) return {};  // the caller checked; an empty result is reported as unencodable
+    const NamedLayout& layout = *found;
     const std::size_t rowBytes = kFrameWidth * layout.bytesPerPixel;
     Bytes bytes(rowBytes * kFrameHeight);
     for (std::int32_t row = 0; row < kFrameHeight; ++row) {
