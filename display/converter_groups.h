@@ -1,10 +1,10 @@
-// The fast paths behind the row converters. Each group path converts the
-// longest start of the row that it can do in whole groups of pixels and returns
-// how many pixels that was; the converter does the rest one pixel at a time with
-// the formula of display/pixel_formulas.h. A group path must give the formula's
-// bytes exactly, read nothing past the row's `count` pixels and write nothing
-// but the output bytes of the pixels it reports done. It is called with a
-// count of 1 or more.
+// The fast paths behind the row converters. Each group path converts a start
+// of the row in groups of pixels (the whole row, or all but fewer pixels than
+// its widest group) and returns how many pixels that was; the converter does
+// the rest one pixel at a time with the formula of display/pixel_formulas.h.
+// A group path must give the formula's bytes exactly, read nothing past the
+// row's `count` pixels and write nothing but the output bytes of the pixels it
+// reports done. It is called with a count of 1 or more.
 #pragma once
 
 #include <cstdint>
@@ -19,7 +19,8 @@ struct GroupPaths {
 
 // Does no groups: every pixel goes through the formula.
 std::int32_t NoGroups(const std::uint8_t* source, std::uint8_t* destination, std::int32_t count);
-// The whole row as one block copy, for the layout that is the frame's own.
+// The whole row as one block copy: the frame's own layout where there is no
+// fast path.
 std::int32_t CopyWholeRow(const std::uint8_t* source, std::uint8_t* destination, std::int32_t count);
 
 #if defined(__SSE2__)

@@ -48,26 +48,29 @@ constexpr LayoutRow kLayouts[] = {
     {16, 0x001F, 0x03E0, 0x7C00, ConvertBgr555},
 };
 
+#if defined(DEMO_HAVE_SSE2_GROUPS)
+const GroupPaths& kBaselineGroupPaths = kSse2GroupPaths;
+#else
+constexpr GroupPaths kBaselineGroupPaths = {CopyWholeRow, NoGroups, NoGroups, NoGroups,
+                                            NoGroups,     NoGroups, NoGroups, NoGroups};
+#endif
+
 // The only place that picks between the fast paths: the widest set that this
-// build has and this processor runs, chosen on first use.
+// build has and this processor runs.
 const GroupPaths& ChooseGroupPaths() {
 #if defined(DEMO_HAVE_AVX2_GROUPS)
     __builtin_cpu_init();
     if (__builtin_cpu_supports("avx2")) return kAvx2GroupPaths;
 #endif
-#if defined(DEMO_HAVE_SSE2_GROUPS)
-    return kSse2GroupPaths;
-#else
-    static constexpr GroupPaths kPlain = {CopyWholeRow, NoGroups, NoGroups, NoGroups,
-                                          NoGroups,     NoGroups, NoGroups, NoGroups};
-    return kPlain;
-#endif
+    return kBaselineGroupPaths;
 }
 
-const GroupPaths& ActiveGroupPaths() {
-    static const GroupPaths& paths = ChooseGroupPaths();
-    return paths;
-}
+// Chosen once at start-up; before that, for any converter called from another
+// file's static initialisation, the baseline set is already in place.
+constinit const GroupPaths* activeGroupPaths = &kBaselineGroupPaths;
+[[maybe_unused]] const bool groupPathsChosen = (activeGroupPaths = &ChooseGroupPaths(), true);
+
+const GroupPaths& ActiveGroupPaths() { return *activeGroupPaths; }
 
 // Whole groups through the fast path, then the row's tail through the formula.
 template <typename Formula>
@@ -85,7 +88,7 @@ void ConvertRow(const void* source, void* destination, std::int32_t count, Group
 
 std::int32_t NoGroups(const std::uint8_t*, std::uint8_t*, std::int32_t) { return 0; }
 
-// The C library's copy is already the fastest the platform has.
+// Where there are no vector paths the C library's copy is the best at hand.
 std::int32_t CopyWholeRow(const std::uint8_t* source, std::uint8_t* destination, std::int32_t count) {
     std::memcpy(destination, source, static_cast<std::size_t>(count) * 4);
     return count;

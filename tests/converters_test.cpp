@@ -85,7 +85,7 @@ public:
         void* mapping = mmap(nullptr, mappingBytes_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (mapping == MAP_FAILED) return;
         mapping_ = static_cast<std::uint8_t*>(mapping);
-        mprotect(mapping_ + readableBytes_, page, PROT_NONE);
+        if (mprotect(mapping_ + readableBytes_, page, PROT_NONE) != 0) return;  // start() stays null
         start_ = mapping_ + readableBytes_ - slack - rowBytes;
         if (rowBytes > 0) std::memcpy(start_, pixels.data(), rowBytes);
     }
@@ -116,8 +116,8 @@ Bytes GuardedBuffer(std::size_t offset, std::size_t rowBytes) {
     return buffer;
 }
 
-// Checks that `written` bytes from `first` hold the formula's output for the
-// pixels and that every other byte of the buffer still holds its guard byte.
+// Checks that the bytes from `first` on hold the formula's output for the first
+// `writtenPixels` pixels and that every other byte still holds its guard byte.
 ::testing::AssertionResult HoldsFormulaOutput(const Layout& layout, const std::vector<std::uint32_t>& pixels,
                                               const Bytes& buffer, std::size_t first, std::size_t writtenPixels) {
     const std::size_t bpp = layout.bytesPerPixel;
@@ -153,7 +153,8 @@ std::vector<std::int32_t> Counts() {
     return counts;
 }
 constexpr std::size_t kSourceMisalignments[] = {0, 1, 2, 3};
-constexpr std::size_t kDestinationOffsets[] = {0, 1, 2, 3, 6, 15};
+// Every 4-byte step of a 32-byte span, and a few odd ones.
+constexpr std::size_t kDestinationOffsets[] = {0, 1, 2, 3, 4, 6, 8, 12, 15, 16, 20, 24, 28};
 
 std::string Where(const Layout& layout, std::int32_t count, std::size_t sourceMisalignment,
                   std::size_t destinationOffset) {
@@ -219,9 +220,9 @@ void PrintTo(const PathSet& set, std::ostream* out) { *out << set.name; }
 
 class GroupPathTest : public ::testing::TestWithParam<std::tuple<PathSet, Layout>> {};
 
-// A group path converts a start of the row and writes only that start's bytes;
-// rows of 640 pixels are whole groups, and any row of 16 or more has at least
-// one group, so the formula alone cannot pass for a fast path.
+// A group path converts a start of the row and writes only that start's bytes.
+// It leaves fewer pixels to the formula than its widest group (16), so the
+// formula alone cannot pass for a fast path.
 TEST_P(GroupPathTest, ConvertsWholeGroupsExactlyAndWritesNothingPastThem) {
     const auto& [set, layout] = GetParam();
     if (!set.runsHere) GTEST_SKIP() << "this processor cannot run the " << set.name << " paths";
@@ -239,12 +240,7 @@ TEST_P(GroupPathTest, ConvertsWholeGroupsExactlyAndWritesNothingPastThem) {
                 const std::int32_t done = groups(source.start(), buffer.data() + kGuardBytes + offset, count);
                 ASSERT_GE(done, 0) << where;
                 ASSERT_LE(done, count) << where;
-                if (count == 640) {
-                    ASSERT_EQ(done, 640) << where;
-                }
-                if (count >= 16) {
-                    ASSERT_GT(done, 0) << where;
-                }
+                ASSERT_LT(count - done, 16) << where;
                 ASSERT_TRUE(HoldsFormulaOutput(layout, pixels, buffer, kGuardBytes + offset,
                                                static_cast<std::size_t>(done)))
                     << where << ", " << done << " pixels done by the group path";
