@@ -1,5 +1,6 @@
 #include "geometry/depth_sort.h"
 
+#include <array>
 #include <utility>
 
 #include "geometry/rounding.h"
@@ -20,15 +21,10 @@ struct RangeStack {
 void Push(RangeStack& stack, Range range) { stack.entries[stack.top++] = range; }
 Range Pop(RangeStack& stack) { return stack.entries[--stack.top]; }
 
-void ExchangeSlots(Face& a, Face& b) {
-    std::swap(a.depthKey, b.depthKey);
-    std::swap(a.order, b.order);
-}
-
-}  // namespace
-
-void QuickSortFaces(FaceArray& faces, std::int32_t lo, std::int32_t hi) {
-    const auto key = [&](std::int32_t slot) { return faces[static_cast<std::size_t>(slot)].depthKey; };
+// The quicksort over anything with (depthKey, order) slots: the face records
+// themselves, or a compact copy of just those two fields.
+template <typename Slot>
+void QuickSortSlots(Slot* slots, std::int32_t lo, std::int32_t hi) {
     RangeStack stack;
     Push(stack, {lo, hi});
     do {
@@ -36,13 +32,13 @@ void QuickSortFaces(FaceArray& faces, std::int32_t lo, std::int32_t hi) {
         do {
             std::int32_t i = left;
             std::int32_t j = right;
-            const std::int32_t pivot = key((left + right) >> 1);
+            const std::int32_t pivot = slots[(left + right) >> 1].depthKey;
             do {
-                while (key(i) < pivot) ++i;
-                while (key(j) > pivot) --j;
+                while (slots[i].depthKey < pivot) ++i;
+                while (slots[j].depthKey > pivot) --j;
                 if (i <= j) {
-                    ExchangeSlots(faces[static_cast<std::size_t>(i)],
-                                  faces[static_cast<std::size_t>(j)]);
+                    std::swap(slots[i].depthKey, slots[j].depthKey);
+                    std::swap(slots[i].order, slots[j].order);
                     ++i;
                     --j;
                 }
@@ -59,15 +55,45 @@ void QuickSortFaces(FaceArray& faces, std::int32_t lo, std::int32_t hi) {
     } while (stack.top != 1);
 }
 
+struct KeyAndOrder {
+    std::int32_t depthKey;
+    std::int32_t order;
+};
+
+// Meshes up to this size are sorted in a compact copy on the stack, which
+// keeps the sort's working set in the first-level cache.
+constexpr std::size_t kCompactSortLimit = 4096;
+
+}  // namespace
+
+void QuickSortFaces(FaceArray& faces, std::int32_t lo, std::int32_t hi) {
+    QuickSortSlots(faces.data(), lo, hi);
+}
+
 void DepthSortFaces(const VertexArray& vertices, FaceArray& faces) {
     if (faces.empty()) return;
     const auto depth = [&](std::int32_t index) {
         return static_cast<double>(vertices[static_cast<std::size_t>(index)].tz);
     };
-    for (std::size_t f = 0; f < faces.size(); ++f) {
-        Face& face = faces[f];
-        face.depthKey = RoundToInt32((depth(face.vert1) + depth(face.vert0)) + depth(face.vert2));
-        face.order = static_cast<std::int32_t>(f);
+    const auto key = [&](const Face& face) {
+        return RoundToInt32((depth(face.vert1) + depth(face.vert0)) + depth(face.vert2));
+    };
+    const auto last = static_cast<std::int32_t>(faces.size() - 1);
+    if (faces.size() > kCompactSortLimit) {
+        for (std::size_t f = 0; f < faces.size(); ++f) {
+            faces[f].depthKey = key(faces[f]);
+            faces[f].order = static_cast<std::int32_t>(f);
+        }
+        QuickSortFaces(faces, 0, last);
+        return;
     }
-    QuickSortFaces(faces, 0, static_cast<std::int32_t>(faces.size() - 1));
+    std::array<KeyAndOrder, kCompactSortLimit> slots;
+    for (std::size_t f = 0; f < faces.size(); ++f) {
+        slots[f] = {key(faces[f]), static_cast<std::int32_t>(f)};
+    }
+    QuickSortSlots(slots.data(), 0, last);
+    for (std::size_t f = 0; f < faces.size(); ++f) {
+        faces[f].depthKey = slots[f].depthKey;
+        faces[f].order = slots[f].order;
+    }
 }

@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <utility>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 struct Channel {
@@ -13,10 +17,14 @@ struct Channel {
 // The step is taken over the full, unclipped length, and the start is moved on
 // by the pixels cut away on the left: a clipped run shows the part of the
 // gradient that falls on the screen.
-Channel SpanChannel(Fixed16 first, Fixed16 second, std::int64_t fullLength, std::int64_t cutLeft) {
+Channel ClippedChannel(Fixed16 first, Fixed16 second, std::int64_t fullLength, std::int64_t cutLeft) {
     const std::int32_t difference = WrapSubtract(second, first);
     const auto step = static_cast<Fixed16>(difference / fullLength);
     return {WrapAddTimes(first, step, static_cast<std::uint64_t>(cutLeft)), step};
+}
+
+Channel WholeChannel(Fixed16 first, Fixed16 second, std::int32_t length, std::uint64_t reciprocal) {
+    return {first, DivideByReciprocal(WrapSubtract(second, first), length, reciprocal)};
 }
 
 // Only blue is masked; red keeps its upper bits, green is shifted with its sign.
@@ -25,10 +33,87 @@ PackedColor ComposePixel(Fixed16 r, Fixed16 g, Fixed16 b) {
            (static_cast<std::uint32_t>(g >> 16) << 8) | (static_cast<std::uint32_t>(b >> 16) & 0xFFu);
 }
 
-}  // namespace
+#if defined(__SSE2__)
+// Four consecutive pixels of a run, from the channels' values at the first.
+struct PixelLanes {
+    __m128i r, g, b;
+};
 
-void GouraudSpan(FrameBuffer& frameBuffer, std::int32_t x1, std::int32_t y, std::int32_t x2,
-                 Fixed16 r1, Fixed16 r2, Fixed16 g1, Fixed16 g2, Fixed16 b1, Fixed16 b2) {
+// (start, start + step, start + 2 step, start + 3 step).
+__m128i FirstLanes(Channel c) {
+    const __m128i step = _mm_set1_epi32(c.step);
+    const __m128i multiples = _mm_add_epi32(_mm_add_epi32(_mm_slli_si128(step, 4), _mm_slli_si128(step, 8)),
+                                            _mm_slli_si128(step, 12));
+    return _mm_add_epi32(_mm_set1_epi32(c.start), multiples);
+}
+
+// The lanes moved on by k pixels.
+__m128i LanesAfter(__m128i lanes, Channel c, std::uint32_t k) {
+    return _mm_add_epi32(lanes, _mm_set1_epi32(static_cast<int>(static_cast<std::uint32_t>(c.step) * k)));
+}
+
+__m128i Compose(const PixelLanes& lanes) {
+    const __m128i redBits = _mm_set1_epi32(static_cast<int>(0xFFFF0000u));
+    const __m128i blueBits = _mm_set1_epi32(0xFF);
+    return _mm_or_si128(
+        _mm_or_si128(_mm_and_si128(lanes.r, redBits), _mm_slli_epi32(_mm_srai_epi32(lanes.g, 16), 8)),
+        _mm_and_si128(_mm_srai_epi32(lanes.b, 16), blueBits));
+}
+
+void Store4(PackedColor* pixel, __m128i value) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(pixel), value);
+}
+#endif
+
+// Pixel k of a run has each channel at start + k * step (wrapping): a pure
+// function of k, so pixels can be made four at a time, and a group that
+// overlaps one already written writes the same values again.
+void WriteRun(PackedColor* pixel, std::int32_t count, Channel red, Channel green, Channel blue,
+              [[maybe_unused]] bool fourMoreReadable) {
+#if defined(__SSE2__)
+    const PixelLanes first{FirstLanes(red), FirstLanes(green), FirstLanes(blue)};
+    if (count >= 4) {
+        PixelLanes lanes = first;
+        const auto fourSteps = [](Channel c) {
+            return _mm_set1_epi32(static_cast<int>(static_cast<std::uint32_t>(c.step) << 2));
+        };
+        const __m128i dr = fourSteps(red), dg = fourSteps(green), db = fourSteps(blue);
+        for (std::int32_t k = 0; k + 4 < count; k += 4) {
+            Store4(pixel + k, Compose(lanes));
+            lanes = {_mm_add_epi32(lanes.r, dr), _mm_add_epi32(lanes.g, dg), _mm_add_epi32(lanes.b, db)};
+        }
+        // The last four pixels, overlapping the previous group where count is
+        // not a multiple of four.
+        const auto last = static_cast<std::uint32_t>(count - 4);
+        Store4(pixel + last, Compose({LanesAfter(first.r, red, last), LanesAfter(first.g, green, last),
+                                      LanesAfter(first.b, blue, last)}));
+        return;
+    }
+    if (fourMoreReadable) {
+        // Under four pixels: merge them into the four the frame already holds.
+        const __m128i keep = _mm_cmpgt_epi32(_mm_setr_epi32(1, 2, 3, 4), _mm_set1_epi32(count));
+        const __m128i old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixel));
+        const __m128i fresh = Compose(first);
+        Store4(pixel, _mm_or_si128(_mm_and_si128(keep, old), _mm_andnot_si128(keep, fresh)));
+        return;
+    }
+#endif
+    Fixed16 r = red.start, g = green.start, b = blue.start;
+    for (; count > 0; --count) {
+        *pixel++ = ComposePixel(r, g, b);
+        r = WrapAdd(r, red.step);
+        g = WrapAdd(g, green.step);
+        b = WrapAdd(b, blue.step);
+    }
+}
+
+// Whether the four pixels from this one all lie inside the frame.
+bool FourMoreReadable(const FrameBuffer& frameBuffer, const PackedColor* pixel) {
+    return pixel + 4 <= frameBuffer.pixels.data() + kFramePixelCount;
+}
+
+inline void FillSpan(FrameBuffer& frameBuffer, std::int32_t x1, std::int32_t y, std::int32_t x2,
+                     Fixed16 r1, Fixed16 r2, Fixed16 g1, Fixed16 g2, Fixed16 b1, Fixed16 b2) {
     if (y < 0 || y >= kFrameHeight) return;
     if (x1 > x2) {
         std::swap(x1, x2);
@@ -37,22 +122,29 @@ void GouraudSpan(FrameBuffer& frameBuffer, std::int32_t x1, std::int32_t y, std:
         std::swap(b1, b2);
     }
     if (x1 >= kFrameWidth || x2 < 0) return;
+    PackedColor* row = frameBuffer.pixels.data() + y * kFrameWidth;
+    if (x1 >= 0 && x2 < kFrameWidth) {
+        const std::int32_t length = x2 - x1 + 1;
+        const std::uint64_t reciprocal = exact_divide::kReciprocals[static_cast<std::size_t>(length)];
+        WriteRun(row + x1, length, WholeChannel(r1, r2, length, reciprocal),
+                 WholeChannel(g1, g2, length, reciprocal), WholeChannel(b1, b2, length, reciprocal),
+                 FourMoreReadable(frameBuffer, row + x1));
+        return;
+    }
     const std::int64_t fullLength = std::int64_t{x2} - x1 + 1;
     const std::int32_t first = std::max(x1, 0);
     const std::int32_t last = std::min(x2, kFrameWidth - 1);
     const std::int64_t cutLeft = std::int64_t{first} - x1;
+    WriteRun(row + first, last - first + 1, ClippedChannel(r1, r2, fullLength, cutLeft),
+             ClippedChannel(g1, g2, fullLength, cutLeft), ClippedChannel(b1, b2, fullLength, cutLeft),
+             FourMoreReadable(frameBuffer, row + first));
+}
 
-    const Channel red = SpanChannel(r1, r2, fullLength, cutLeft);
-    const Channel green = SpanChannel(g1, g2, fullLength, cutLeft);
-    const Channel blue = SpanChannel(b1, b2, fullLength, cutLeft);
-    Fixed16 r = red.start, g = green.start, b = blue.start;
-    PackedColor* pixel = frameBuffer.pixels.data() + y * kFrameWidth + first;
-    for (std::int32_t count = last - first + 1; count > 0; --count) {
-        *pixel++ = ComposePixel(r, g, b);
-        r = WrapAdd(r, red.step);
-        g = WrapAdd(g, green.step);
-        b = WrapAdd(b, blue.step);
-    }
+}  // namespace
+
+void GouraudSpan(FrameBuffer& frameBuffer, std::int32_t x1, std::int32_t y, std::int32_t x2,
+                 Fixed16 r1, Fixed16 r2, Fixed16 g1, Fixed16 g2, Fixed16 b1, Fixed16 b2) {
+    FillSpan(frameBuffer, x1, y, x2, r1, r2, g1, g2, b1, b2);
 }
 
 namespace {
@@ -85,7 +177,7 @@ EdgeValues EdgeSteps(const Corner& from, const Corner& to) {
     const std::int32_t height = WrapSubtract(to.y, from.y);
     if (height == 0) return {0, 0, 0, 0};
     const auto step = [&](std::int32_t fromValue, std::int32_t toValue) {
-        return WrapDivide(ToFixed16(WrapSubtract(toValue, fromValue)), height);
+        return DivideTruncating(ToFixed16(WrapSubtract(toValue, fromValue)), height);
     };
     return {step(from.x, to.x), step(from.r, to.r), step(from.g, to.g), step(from.b, to.b)};
 }
@@ -112,7 +204,7 @@ void FillRows(FrameBuffer& frameBuffer, std::int64_t firstRow, std::int64_t last
     }
     lastRow = std::min<std::int64_t>(lastRow, kFrameHeight - 1);
     for (std::int64_t y = firstRow; y <= lastRow; ++y) {
-        GouraudSpan(frameBuffer, split.x >> 16, static_cast<std::int32_t>(y), longSide.x >> 16,
+        FillSpan(frameBuffer, split.x >> 16, static_cast<std::int32_t>(y), longSide.x >> 16,
                     split.r, longSide.r, split.g, longSide.g, split.b, longSide.b);
         Advance(split, splitStep);
         Advance(longSide, longStep);

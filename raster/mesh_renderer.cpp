@@ -32,14 +32,15 @@ float Intensity(const Vertex& vertex, Vec3 light) {
     return dot > 1.0f ? 1.0f : dot;
 }
 
-PackedColor LitColor(const Vertex& vertex, float intensity) {
+}  // namespace
+
+PackedColor LitCornerColor(const Vertex& vertex, Vec3 lightDir) {
+    const float intensity = Intensity(vertex, lightDir);
     const auto channel = [&](float level) {
         return static_cast<std::uint32_t>(RoundToInt32(static_cast<double>(level) * intensity));
     };
     return channel(vertex.r) << 16 | channel(vertex.g) << 8 | channel(vertex.b);
 }
-
-}  // namespace
 
 void DrawMeshGouraud(FrameBuffer& frameBuffer, const VertexArray& vertices,
                      const FaceArray& faces, Vec3 lightDir) {
@@ -58,7 +59,7 @@ void DrawMeshGouraud(FrameBuffer& frameBuffer, const VertexArray& vertices,
         // Back faces, and faces that collapse onto a line, cost no lighting.
         if (Orientation(p0, p1, p2) <= 0) continue;
         GouraudTriangle(frameBuffer, p0.x, p0.y, p1.x, p1.y, p2.x, p2.y,
-                        LitColor(v0, Intensity(v0, lightDir)), LitColor(v1, Intensity(v1, lightDir)),
-                        LitColor(v2, Intensity(v2, lightDir)));
+                        LitCornerColor(v0, lightDir), LitCornerColor(v1, lightDir),
+                        LitCornerColor(v2, lightDir));
     }
 }
