@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "raster/gouraud_sse2.h"
 
 namespace {
 
@@ -14,17 +12,52 @@ struct Channel {
     Fixed16 step;
 };
 
-// The step is taken over the full, unclipped length, and the start is moved on
-// by the pixels cut away on the left: a clipped run shows the part of the
-// gradient that falls on the screen.
-Channel ClippedChannel(Fixed16 first, Fixed16 second, std::int64_t fullLength, std::int64_t cutLeft) {
+// The visible part of a run: `count` pixels from `pixel`, none when count is 0.
+struct SpanRun {
+    PackedColor* pixel;
+    std::int32_t count;
+    Channel red, green, blue;
+};
+
+// A run that is not clipped steps over its own length. A clipped one takes the
+// step over the full, unclipped length and moves the start on by the pixels
+// cut away on the left, so that it shows the part of the gradient that falls on
+// the screen.
+template <bool kPlain>
+Channel SpanChannel(Fixed16 first, Fixed16 second, std::int64_t fullLength, std::int64_t cutLeft,
+                    bool clipped) {
     const std::int32_t difference = WrapSubtract(second, first);
+    if (!clipped) {
+        const auto length = static_cast<std::int32_t>(fullLength);
+        return {first, kPlain ? difference / length : DivideTruncating(difference, length)};
+    }
     const auto step = static_cast<Fixed16>(difference / fullLength);
     return {WrapAddTimes(first, step, static_cast<std::uint64_t>(cutLeft)), step};
 }
 
-Channel WholeChannel(Fixed16 first, Fixed16 second, std::int32_t length, std::uint64_t reciprocal) {
-    return {first, DivideByReciprocal(WrapSubtract(second, first), length, reciprocal)};
+template <bool kPlain>
+SpanRun PrepareSpan(FrameBuffer& frameBuffer, std::int32_t x1, std::int32_t y, std::int32_t x2,
+                    Fixed16 r1, Fixed16 r2, Fixed16 g1, Fixed16 g2, Fixed16 b1, Fixed16 b2) {
+    SpanRun run{};
+    if (y < 0 || y >= kFrameHeight) return run;
+    if (x1 > x2) {
+        std::swap(x1, x2);
+        std::swap(r1, r2);
+        std::swap(g1, g2);
+        std::swap(b1, b2);
+    }
+    if (x1 >= kFrameWidth || x2 < 0) return run;
+    const std::int64_t fullLength = std::int64_t{x2} - x1 + 1;
+    const std::int32_t first = std::max(x1, 0);
+    const std::int32_t last = std::min(x2, kFrameWidth - 1);
+    const std::int64_t cutLeft = std::int64_t{first} - x1;
+    const bool clipped = first != x1 || last != x2;
+    run.pixel = frameBuffer.pixels.data() + y * kFrameWidth + first;
+    run.count = last - first + 1;
+    run.red = SpanChannel<kPlain>(r1, r2, fullLength, cutLeft, clipped);
+    run.green = SpanChannel<kPlain>(g1, g2, fullLength, cutLeft, clipped);
+    run.blue = SpanChannel<kPlain>(b1, b2, fullLength, cutLeft, clipped);
+    return run;
 }
 
 // Only blue is masked; red keeps its upper bits, green is shifted with its sign.
@@ -33,118 +66,57 @@ PackedColor ComposePixel(Fixed16 r, Fixed16 g, Fixed16 b) {
            (static_cast<std::uint32_t>(g >> 16) << 8) | (static_cast<std::uint32_t>(b >> 16) & 0xFFu);
 }
 
-#if defined(__SSE2__)
-// Four consecutive pixels of a run, from the channels' values at the first.
-struct PixelLanes {
-    __m128i r, g, b;
-};
-
-// (start, start + step, start + 2 step, start + 3 step).
-__m128i FirstLanes(Channel c) {
-    const __m128i step = _mm_set1_epi32(c.step);
-    const __m128i multiples = _mm_add_epi32(_mm_add_epi32(_mm_slli_si128(step, 4), _mm_slli_si128(step, 8)),
-                                            _mm_slli_si128(step, 12));
-    return _mm_add_epi32(_mm_set1_epi32(c.start), multiples);
-}
-
-// The lanes moved on by k pixels.
-__m128i LanesAfter(__m128i lanes, Channel c, std::uint32_t k) {
-    return _mm_add_epi32(lanes, _mm_set1_epi32(static_cast<int>(static_cast<std::uint32_t>(c.step) * k)));
-}
-
-__m128i Compose(const PixelLanes& lanes) {
-    const __m128i redBits = _mm_set1_epi32(static_cast<int>(0xFFFF0000u));
-    const __m128i blueBits = _mm_set1_epi32(0xFF);
-    return _mm_or_si128(
-        _mm_or_si128(_mm_and_si128(lanes.r, redBits), _mm_slli_epi32(_mm_srai_epi32(lanes.g, 16), 8)),
-        _mm_and_si128(_mm_srai_epi32(lanes.b, 16), blueBits));
-}
-
-void Store4(PackedColor* pixel, __m128i value) {
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(pixel), value);
-}
-#endif
-
-// Pixel k of a run has each channel at start + k * step (wrapping): a pure
-// function of k, so pixels can be made four at a time, and a group that
-// overlaps one already written writes the same values again.
-void WriteRun(PackedColor* pixel, std::int32_t count, Channel red, Channel green, Channel blue,
-              [[maybe_unused]] bool fourMoreReadable) {
-#if defined(__SSE2__)
-    const PixelLanes first{FirstLanes(red), FirstLanes(green), FirstLanes(blue)};
-    if (count >= 4) {
-        PixelLanes lanes = first;
-        const auto fourSteps = [](Channel c) {
-            return _mm_set1_epi32(static_cast<int>(static_cast<std::uint32_t>(c.step) << 2));
-        };
-        const __m128i dr = fourSteps(red), dg = fourSteps(green), db = fourSteps(blue);
-        for (std::int32_t k = 0; k + 4 < count; k += 4) {
-            Store4(pixel + k, Compose(lanes));
-            lanes = {_mm_add_epi32(lanes.r, dr), _mm_add_epi32(lanes.g, dg), _mm_add_epi32(lanes.b, db)};
-        }
-        // The last four pixels, overlapping the previous group where count is
-        // not a multiple of four.
-        const auto last = static_cast<std::uint32_t>(count - 4);
-        Store4(pixel + last, Compose({LanesAfter(first.r, red, last), LanesAfter(first.g, green, last),
-                                      LanesAfter(first.b, blue, last)}));
-        return;
-    }
-    if (fourMoreReadable) {
-        // Under four pixels: merge them into the four the frame already holds.
-        const __m128i keep = _mm_cmpgt_epi32(_mm_setr_epi32(1, 2, 3, 4), _mm_set1_epi32(count));
-        const __m128i old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixel));
-        const __m128i fresh = Compose(first);
-        Store4(pixel, _mm_or_si128(_mm_and_si128(keep, old), _mm_andnot_si128(keep, fresh)));
-        return;
-    }
-#endif
-    Fixed16 r = red.start, g = green.start, b = blue.start;
-    for (; count > 0; --count) {
+void WriteRunPlain(const SpanRun& run) {
+    Fixed16 r = run.red.start, g = run.green.start, b = run.blue.start;
+    PackedColor* pixel = run.pixel;
+    for (std::int32_t count = run.count; count > 0; --count) {
         *pixel++ = ComposePixel(r, g, b);
-        r = WrapAdd(r, red.step);
-        g = WrapAdd(g, green.step);
-        b = WrapAdd(b, blue.step);
+        r = WrapAdd(r, run.red.step);
+        g = WrapAdd(g, run.green.step);
+        b = WrapAdd(b, run.blue.step);
     }
 }
 
-// Whether the four pixels from this one all lie inside the frame.
-bool FourMoreReadable(const FrameBuffer& frameBuffer, const PackedColor* pixel) {
-    return pixel + 4 <= frameBuffer.pixels.data() + kFramePixelCount;
+#if defined(__SSE2__)
+// Whether every value the channel takes over the run lies in 0..0x00FFFFFF,
+// where the packed writer composes exactly as ComposePixel does. A straight
+// line is inside the range when both its ends are.
+bool StaysInByteRange(const Channel& channel, std::int32_t count) {
+    const std::int64_t end = channel.start + std::int64_t{channel.step} * (count - 1);
+    return channel.start >= 0 && channel.start <= 0x00FFFFFF && end >= 0 && end <= 0x00FFFFFF;
 }
 
-inline void FillSpan(FrameBuffer& frameBuffer, std::int32_t x1, std::int32_t y, std::int32_t x2,
-                     Fixed16 r1, Fixed16 r2, Fixed16 g1, Fixed16 g2, Fixed16 b1, Fixed16 b2) {
-    if (y < 0 || y >= kFrameHeight) return;
-    if (x1 > x2) {
-        std::swap(x1, x2);
-        std::swap(r1, r2);
-        std::swap(g1, g2);
-        std::swap(b1, b2);
-    }
-    if (x1 >= kFrameWidth || x2 < 0) return;
-    PackedColor* row = frameBuffer.pixels.data() + y * kFrameWidth;
-    if (x1 >= 0 && x2 < kFrameWidth) {
-        const std::int32_t length = x2 - x1 + 1;
-        const std::uint64_t reciprocal = exact_divide::kReciprocals[static_cast<std::size_t>(length)];
-        WriteRun(row + x1, length, WholeChannel(r1, r2, length, reciprocal),
-                 WholeChannel(g1, g2, length, reciprocal), WholeChannel(b1, b2, length, reciprocal),
-                 FourMoreReadable(frameBuffer, row + x1));
-        return;
-    }
-    const std::int64_t fullLength = std::int64_t{x2} - x1 + 1;
-    const std::int32_t first = std::max(x1, 0);
-    const std::int32_t last = std::min(x2, kFrameWidth - 1);
-    const std::int64_t cutLeft = std::int64_t{first} - x1;
-    WriteRun(row + first, last - first + 1, ClippedChannel(r1, r2, fullLength, cutLeft),
-             ClippedChannel(g1, g2, fullLength, cutLeft), ClippedChannel(b1, b2, fullLength, cutLeft),
-             FourMoreReadable(frameBuffer, row + first));
+bool FitsPackedWriter(const FrameBuffer& frameBuffer, const SpanRun& run) {
+    const PackedColor* frameEnd = frameBuffer.pixels.data() + kFramePixelCount;
+    return frameEnd - (run.pixel + run.count) >= 7 && StaysInByteRange(run.red, run.count) &&
+           StaysInByteRange(run.green, run.count) && StaysInByteRange(run.blue, run.count);
 }
+
+void WriteRunPacked(const SpanRun& run) {
+    gouraud_sse2::WriteSpan(run.pixel, run.count,
+                            _mm_setr_epi32(run.blue.start, run.green.start, run.red.start, 0),
+                            _mm_setr_epi32(run.blue.step, run.green.step, run.red.step, 0));
+}
+#endif
 
 }  // namespace
 
+void GouraudSpanPlain(FrameBuffer& frameBuffer, std::int32_t x1, std::int32_t y, std::int32_t x2,
+                      Fixed16 r1, Fixed16 r2, Fixed16 g1, Fixed16 g2, Fixed16 b1, Fixed16 b2) {
+    WriteRunPlain(PrepareSpan<true>(frameBuffer, x1, y, x2, r1, r2, g1, g2, b1, b2));
+}
+
 void GouraudSpan(FrameBuffer& frameBuffer, std::int32_t x1, std::int32_t y, std::int32_t x2,
                  Fixed16 r1, Fixed16 r2, Fixed16 g1, Fixed16 g2, Fixed16 b1, Fixed16 b2) {
-    FillSpan(frameBuffer, x1, y, x2, r1, r2, g1, g2, b1, b2);
+    const SpanRun run = PrepareSpan<false>(frameBuffer, x1, y, x2, r1, r2, g1, g2, b1, b2);
+    if (run.count == 0) return;
+#if defined(__SSE2__)
+    if (FitsPackedWriter(frameBuffer, run)) {
+        WriteRunPacked(run);
+        return;
+    }
+#endif
+    WriteRunPlain(run);
 }
 
 namespace {
@@ -173,11 +145,13 @@ EdgeValues StartAt(const Corner& corner) {
 
 // Per-row change along an edge: (difference << 16) / height, truncated; all
 // zero for a flat edge.
+template <bool kPlain>
 EdgeValues EdgeSteps(const Corner& from, const Corner& to) {
     const std::int32_t height = WrapSubtract(to.y, from.y);
     if (height == 0) return {0, 0, 0, 0};
     const auto step = [&](std::int32_t fromValue, std::int32_t toValue) {
-        return DivideTruncating(ToFixed16(WrapSubtract(toValue, fromValue)), height);
+        const Fixed16 difference = ToFixed16(WrapSubtract(toValue, fromValue));
+        return kPlain ? WrapDivide(difference, height) : DivideTruncating(difference, height);
     };
     return {step(from.x, to.x), step(from.r, to.r), step(from.g, to.g), step(from.b, to.b)};
 }
@@ -192,6 +166,7 @@ void Advance(EdgeValues& side, const EdgeValues& step, std::uint64_t rows = 1) {
 // Rows firstRow..lastRow of one part of the triangle. Rows above the screen are
 // passed over in one step (the same values as stepping row by row), and the walk
 // stops below the screen, where the span fill would reject every row.
+template <bool kPlain>
 void FillRows(FrameBuffer& frameBuffer, std::int64_t firstRow, std::int64_t lastRow,
               EdgeValues& split, const EdgeValues& splitStep, EdgeValues& longSide,
               const EdgeValues& longStep) {
@@ -204,18 +179,18 @@ void FillRows(FrameBuffer& frameBuffer, std::int64_t firstRow, std::int64_t last
     }
     lastRow = std::min<std::int64_t>(lastRow, kFrameHeight - 1);
     for (std::int64_t y = firstRow; y <= lastRow; ++y) {
-        FillSpan(frameBuffer, split.x >> 16, static_cast<std::int32_t>(y), longSide.x >> 16,
-                    split.r, longSide.r, split.g, longSide.g, split.b, longSide.b);
+        (kPlain ? GouraudSpanPlain : GouraudSpan)(frameBuffer, split.x >> 16, static_cast<std::int32_t>(y),
+                                                  longSide.x >> 16, split.r, longSide.r, split.g,
+                                                  longSide.g, split.b, longSide.b);
         Advance(split, splitStep);
         Advance(longSide, longStep);
     }
 }
 
-}  // namespace
-
-void GouraudTriangle(FrameBuffer& frameBuffer, std::int32_t x1, std::int32_t y1, std::int32_t x2,
-                     std::int32_t y2, std::int32_t x3, std::int32_t y3, PackedColor c1,
-                     PackedColor c2, PackedColor c3) {
+template <bool kPlain>
+void FillTriangle(FrameBuffer& frameBuffer, std::int32_t x1, std::int32_t y1, std::int32_t x2,
+                  std::int32_t y2, std::int32_t x3, std::int32_t y3, PackedColor c1, PackedColor c2,
+                  PackedColor c3) {
     Corner top = MakeCorner(x1, y1, c1);
     Corner middle = MakeCorner(x2, y2, c2);
     Corner bottom = MakeCorner(x3, y3, c3);
@@ -225,14 +200,124 @@ void GouraudTriangle(FrameBuffer& frameBuffer, std::int32_t x1, std::int32_t y1,
     if (bottom.y < top.y) std::swap(top, bottom);
     if (bottom.y < middle.y) std::swap(middle, bottom);
 
-    const EdgeValues upperStep = EdgeSteps(top, middle);
-    const EdgeValues lowerStep = EdgeSteps(middle, bottom);
+    const EdgeValues upperStep = EdgeSteps<kPlain>(top, middle);
+    const EdgeValues lowerStep = EdgeSteps<kPlain>(middle, bottom);
     // The long edge takes top minus bottom over y1 - y3: both signs reversed.
-    const EdgeValues longStep = EdgeSteps(bottom, top);
+    const EdgeValues longStep = EdgeSteps<kPlain>(bottom, top);
     EdgeValues split = StartAt(top);
     EdgeValues longSide = StartAt(top);
 
-    FillRows(frameBuffer, top.y, std::int64_t{middle.y} - 1, split, upperStep, longSide, longStep);
+    FillRows<kPlain>(frameBuffer, top.y, std::int64_t{middle.y} - 1, split, upperStep, longSide, longStep);
     split = StartAt(middle);  // the lower part starts exactly at the middle corner
-    FillRows(frameBuffer, middle.y, bottom.y, split, lowerStep, longSide, longStep);
+    FillRows<kPlain>(frameBuffer, middle.y, bottom.y, split, lowerStep, longSide, longStep);
+}
+
+#if defined(__SSE2__)
+// A triangle whose corners all lie on the screen, above the last row, with
+// colours whose top byte is zero: nothing to clip, every side value stays
+// between two corners' values (steps truncate toward zero), so every channel
+// stays in 0..0x00FF0000 and every span has seven more pixels of frame after it.
+bool FitsPackedTriangle(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2,
+                        std::int32_t x3, std::int32_t y3, PackedColor c1, PackedColor c2, PackedColor c3) {
+    const auto onScreen = [](std::int32_t x, std::int32_t y) {
+        return static_cast<std::uint32_t>(x) < static_cast<std::uint32_t>(kFrameWidth) &&
+               static_cast<std::uint32_t>(y) < static_cast<std::uint32_t>(kFrameHeight - 1);
+    };
+    return onScreen(x1, y1) && onScreen(x2, y2) && onScreen(x3, y3) && ((c1 | c2 | c3) >> 24) == 0;
+}
+
+// A corner packed into one integer that sorts by row first: row in bits 34 and
+// up, column in bits 24-33, colour in bits 0-23.
+constexpr int kRowShift = 34;
+constexpr std::uint64_t kRowBits = ~((std::uint64_t{1} << kRowShift) - 1);
+
+std::uint64_t PackCorner(std::int32_t x, std::int32_t y, PackedColor c) {
+    return std::uint64_t{static_cast<std::uint32_t>(y)} << kRowShift |
+           std::uint64_t{static_cast<std::uint32_t>(x)} << 24 | c;
+}
+
+// "If b's row is above a's, exchange them", without a branch to mispredict.
+void CompareExchange(std::uint64_t& a, std::uint64_t& b) {
+    const std::uint64_t exchange = std::uint64_t{0} - static_cast<std::uint64_t>(b < (a & kRowBits));
+    const std::uint64_t flip = (a ^ b) & exchange;
+    a ^= flip;
+    b ^= flip;
+}
+
+std::int32_t RowOf(std::uint64_t corner) { return static_cast<std::int32_t>(corner >> kRowShift); }
+
+__m128i LanesOf(std::uint64_t corner) {
+    return gouraud_sse2::CornerLanes(static_cast<PackedColor>(corner & 0x00FFFFFFu),
+                                     static_cast<std::int32_t>((corner >> 24) & 0x3FFu));
+}
+
+// One row: the run between the two sides, ordered as the plain fill orders its
+// ends (the split side is the first end and keeps its colour on a tie).
+inline void FillRowPacked(PackedColor* row, __m128i split, __m128i longSide) {
+    const std::int32_t splitColumn = gouraud_sse2::Column(split);
+    const std::int32_t longColumn = gouraud_sse2::Column(longSide);
+    const std::int32_t width = longColumn - splitColumn;
+    const std::int32_t exchange = width >> 31;  // all ones when the long side is on the left
+    const std::int32_t count = (width ^ exchange) - exchange + 1;
+    const std::int32_t left = splitColumn + (width & exchange);
+    const __m128i mask = _mm_set1_epi32(exchange);
+    const __m128i difference = _mm_sub_epi32(longSide, split);
+    const __m128i start = _mm_add_epi32(split, _mm_and_si128(difference, mask));
+    const __m128i towardEnd = _mm_sub_epi32(_mm_xor_si128(difference, mask), mask);
+    gouraud_sse2::WriteSpan(row + left, count, start, gouraud_sse2::DivideLanes(towardEnd, count));
+}
+
+void FillTrianglePacked(FrameBuffer& frameBuffer, std::int32_t x1, std::int32_t y1, std::int32_t x2,
+                        std::int32_t y2, std::int32_t x3, std::int32_t y3, PackedColor c1,
+                        PackedColor c2, PackedColor c3) {
+    std::uint64_t top = PackCorner(x1, y1, c1);
+    std::uint64_t middle = PackCorner(x2, y2, c2);
+    std::uint64_t bottom = PackCorner(x3, y3, c3);
+    CompareExchange(top, middle);
+    CompareExchange(top, bottom);
+    CompareExchange(middle, bottom);
+    const std::int32_t topRow = RowOf(top), middleRow = RowOf(middle), bottomRow = RowOf(bottom);
+    const __m128i topLanes = LanesOf(top), middleLanes = LanesOf(middle), bottomLanes = LanesOf(bottom);
+
+    using gouraud_sse2::DivideLanes;
+    const __m128i upperStep = DivideLanes(_mm_sub_epi32(middleLanes, topLanes), middleRow - topRow);
+    const __m128i lowerStep = DivideLanes(_mm_sub_epi32(bottomLanes, middleLanes), bottomRow - middleRow);
+    // Truncation is symmetric, so this equals (top - bottom) / (y1 - y3).
+    const __m128i longStep = DivideLanes(_mm_sub_epi32(bottomLanes, topLanes), bottomRow - topRow);
+
+    PackedColor* row = frameBuffer.pixels.data() + topRow * kFrameWidth;
+    __m128i split = topLanes;
+    __m128i longSide = topLanes;
+    for (std::int32_t y = topRow; y < middleRow; ++y, row += kFrameWidth) {
+        FillRowPacked(row, split, longSide);
+        split = _mm_add_epi32(split, upperStep);
+        longSide = _mm_add_epi32(longSide, longStep);
+    }
+    split = middleLanes;  // the lower part starts exactly at the middle corner
+    for (std::int32_t y = middleRow; y <= bottomRow; ++y, row += kFrameWidth) {
+        FillRowPacked(row, split, longSide);
+        split = _mm_add_epi32(split, lowerStep);
+        longSide = _mm_add_epi32(longSide, longStep);
+    }
+}
+#endif
+
+}  // namespace
+
+void GouraudTriangle(FrameBuffer& frameBuffer, std::int32_t x1, std::int32_t y1, std::int32_t x2,
+                     std::int32_t y2, std::int32_t x3, std::int32_t y3, PackedColor c1,
+                     PackedColor c2, PackedColor c3) {
+#if defined(__SSE2__)
+    if (FitsPackedTriangle(x1, y1, x2, y2, x3, y3, c1, c2, c3)) {
+        FillTrianglePacked(frameBuffer, x1, y1, x2, y2, x3, y3, c1, c2, c3);
+        return;
+    }
+#endif
+    FillTriangle<false>(frameBuffer, x1, y1, x2, y2, x3, y3, c1, c2, c3);
+}
+
+void GouraudTrianglePlain(FrameBuffer& frameBuffer, std::int32_t x1, std::int32_t y1,
+                          std::int32_t x2, std::int32_t y2, std::int32_t x3, std::int32_t y3,
+                          PackedColor c1, PackedColor c2, PackedColor c3) {
+    FillTriangle<true>(frameBuffer, x1, y1, x2, y2, x3, y3, c1, c2, c3);
 }
