@@ -1,9 +1,14 @@
 #include "geometry/depth_sort.h"
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
 #include "geometry/rounding.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -21,28 +26,22 @@ struct RangeStack {
 void Push(RangeStack& stack, Range range) { stack.entries[stack.top++] = range; }
 Range Pop(RangeStack& stack) { return stack.entries[--stack.top]; }
 
-// The quicksort over anything with (depthKey, order) slots: the face records
-// themselves, or a compact copy of just those two fields.
-template <typename Slot>
-void QuickSortSlots(Slot* slots, std::int32_t lo, std::int32_t hi) {
+// Where a partition's two scans stopped: i just past the left part, j just
+// before the right part.
+struct Crossing {
+    std::int32_t i, j;
+};
+
+// The quicksort's outer loops, around any partition step that leaves the slots
+// and (i, j) exactly as the plain scanning loops do.
+template <typename PartitionStep>
+void QuickSortRanges(std::int32_t lo, std::int32_t hi, PartitionStep partition) {
     RangeStack stack;
     Push(stack, {lo, hi});
     do {
         auto [left, right] = Pop(stack);
         do {
-            std::int32_t i = left;
-            std::int32_t j = right;
-            const std::int32_t pivot = slots[(left + right) >> 1].depthKey;
-            do {
-                while (slots[i].depthKey < pivot) ++i;
-                while (slots[j].depthKey > pivot) --j;
-                if (i <= j) {
-                    std::swap(slots[i].depthKey, slots[j].depthKey);
-                    std::swap(slots[i].order, slots[j].order);
-                    ++i;
-                    --j;
-                }
-            } while (i <= j);
+            const auto [i, j] = partition(left, right);
             // Carry on with the smaller part at once; keep the larger for later.
             if (j - left < right - i) {
                 if (i < right) Push(stack, {i, right});
@@ -55,19 +54,149 @@ void QuickSortSlots(Slot* slots, std::int32_t lo, std::int32_t hi) {
     } while (stack.top != 1);
 }
 
-struct KeyAndOrder {
-    std::int32_t depthKey;
-    std::int32_t order;
+// The partition as written: scan from both ends, exchange, repeat until the
+// scans cross.
+Crossing PartitionFaces(Face* slots, std::int32_t left, std::int32_t right) {
+    std::int32_t i = left;
+    std::int32_t j = right;
+    const std::int32_t pivot = slots[(left + right) >> 1].depthKey;
+    do {
+        while (slots[i].depthKey < pivot) ++i;
+        while (slots[j].depthKey > pivot) --j;
+        if (i <= j) {
+            std::swap(slots[i].depthKey, slots[j].depthKey);
+            std::swap(slots[i].order, slots[j].order);
+            ++i;
+            --j;
+        }
+    } while (i <= j);
+    return {i, j};
+}
+
+// Meshes up to this size are sorted in a compact copy on the stack.
+constexpr std::int32_t kCompactSortLimit = 4096;
+
+// Candidates are gathered eight keys at a time, so the arrays have room for a
+// group that reaches past the last slot.
+constexpr std::int32_t kGroup = 8;
+
+// The keys and orders apart, and room for each partition's candidate lists.
+struct CompactSort {
+    std::array<std::int32_t, kCompactSortLimit + kGroup> keys;
+    std::array<std::int32_t, kCompactSortLimit> orders;
+    // Positions with key >= pivot, ascending, then a sentinel past any position.
+    std::array<std::int16_t, kCompactSortLimit + kGroup> atLeast;
+    // A sentinel before any position, then the positions with key <= pivot, ascending.
+    std::array<std::int16_t, kCompactSortLimit + 1 + kGroup> atMost;
 };
 
-// Meshes up to this size are sorted in a compact copy on the stack, which
-// keeps the sort's working set in the first-level cache.
-constexpr std::size_t kCompactSortLimit = 4096;
+struct CandidateCounts {
+    std::size_t atLeast, atMost;
+};
+
+#if defined(__SSE2__)
+// For each set of chosen lanes of a group of eight: the chosen lane numbers in
+// ascending order, and how many there are.
+struct alignas(16) LaneList {
+    std::int16_t lanes[kGroup];
+};
+
+constexpr auto kLaneLists = [] {
+    std::array<LaneList, 256> lists{};
+    for (int chosen = 0; chosen < 256; ++chosen) {
+        int count = 0;
+        for (int lane = 0; lane < kGroup; ++lane) {
+            if (chosen >> lane & 1) lists[static_cast<std::size_t>(chosen)].lanes[count++] = static_cast<std::int16_t>(lane);
+        }
+    }
+    return lists;
+}();
+
+constexpr auto kLaneCounts = [] {
+    std::array<std::uint8_t, 256> counts{};
+    for (int chosen = 0; chosen < 256; ++chosen) {
+        for (int lane = 0; lane < kGroup; ++lane) counts[static_cast<std::size_t>(chosen)] += chosen >> lane & 1;
+    }
+    return counts;
+}();
+
+// Lists the positions left..right whose key is >= pivot and those whose key
+// is <= pivot, eight keys per step, with no branch on any key.
+CandidateCounts CollectCandidates(CompactSort& sort, std::int32_t left, std::int32_t right, std::int32_t pivot) {
+    const __m128i pivots = _mm_set1_epi32(pivot);
+    __m128i positions = _mm_set1_epi16(static_cast<std::int16_t>(left));
+    CandidateCounts counts{0, 0};
+    for (std::int32_t x = left; x <= right; x += kGroup) {
+        const auto* keys = reinterpret_cast<const __m128i*>(sort.keys.data() + x);
+        const __m128i low = _mm_loadu_si128(keys);
+        const __m128i high = _mm_loadu_si128(keys + 1);
+        const __m128i below = _mm_packs_epi32(_mm_cmplt_epi32(low, pivots), _mm_cmplt_epi32(high, pivots));
+        const __m128i above = _mm_packs_epi32(_mm_cmpgt_epi32(low, pivots), _mm_cmpgt_epi32(high, pivots));
+        const auto bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(below, above)));
+        const unsigned inRange = 0xFFu >> (kGroup - std::min(right + 1 - x, kGroup));
+        const unsigned atLeast = ~bits & inRange;
+        const unsigned atMost = ~(bits >> 8) & inRange;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(sort.atLeast.data() + counts.atLeast),
+                         _mm_add_epi16(positions, _mm_load_si128(reinterpret_cast<const __m128i*>(kLaneLists[atLeast].lanes))));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(sort.atMost.data() + 1 + counts.atMost),
+                         _mm_add_epi16(positions, _mm_load_si128(reinterpret_cast<const __m128i*>(kLaneLists[atMost].lanes))));
+        counts.atLeast += kLaneCounts[atLeast];
+        counts.atMost += kLaneCounts[atMost];
+        positions = _mm_add_epi16(positions, _mm_set1_epi16(kGroup));
+    }
+    return counts;
+}
+#else
+CandidateCounts CollectCandidates(CompactSort& sort, std::int32_t left, std::int32_t right, std::int32_t pivot) {
+    CandidateCounts counts{0, 0};
+    for (std::int32_t x = left; x <= right; ++x) {
+        const std::int32_t key = sort.keys[static_cast<std::size_t>(x)];
+        sort.atLeast[counts.atLeast] = static_cast<std::int16_t>(x);
+        counts.atLeast += key >= pivot;
+        sort.atMost[counts.atMost + 1] = static_cast<std::int16_t>(x);
+        counts.atMost += key <= pivot;
+    }
+    return counts;
+}
+#endif
+
+// The same partition without a data-dependent branch per key. Before the scans
+// cross, the left scan stops exactly at the slots whose original key is >=
+// pivot, in order, and the right scan at those whose key is <= pivot, from the
+// right; so the k-th exchange pairs the k-th of each list, for as long as the
+// pair has not crossed (the pivot's own slot is in both lists, so there is at
+// least one). After the last exchange the scans, if they have not passed each
+// other already, stop at the next candidate or at the slot the other side's
+// last exchange filled, whichever comes first.
+Crossing PartitionCompact(CompactSort& sort, std::int32_t left, std::int32_t right) {
+    const std::int32_t pivot = sort.keys[static_cast<std::size_t>((left + right) >> 1)];
+    const auto [atLeastCount, atMostCount] = CollectCandidates(sort, left, right, pivot);
+    sort.atLeast[atLeastCount] = kCompactSortLimit;
+    sort.atMost[0] = -1;
+    // The k-th candidate from each end, k from 1; past either list, a sentinel.
+    const auto fromLeft = [&](std::size_t k) -> std::int32_t { return sort.atLeast[k - 1]; };
+    const auto fromRight = [&](std::size_t k) -> std::int32_t { return sort.atMost[atMostCount + 1 - k]; };
+    std::size_t k = 1;
+    do {
+        const auto a = static_cast<std::size_t>(fromLeft(k));
+        const auto b = static_cast<std::size_t>(fromRight(k));
+        std::swap(sort.keys[a], sort.keys[b]);
+        std::swap(sort.orders[a], sort.orders[b]);
+        ++k;
+    } while (fromLeft(k) <= fromRight(k));
+    const std::size_t exchanges = k - 1;
+    const std::int32_t lastLeft = fromLeft(exchanges);
+    const std::int32_t lastRight = fromRight(exchanges);
+    if (lastRight - lastLeft <= 1) return {lastLeft + 1, lastRight - 1};
+    return {std::min(fromLeft(exchanges + 1), lastRight), std::max(fromRight(exchanges + 1), lastLeft)};
+}
 
 }  // namespace
 
 void QuickSortFaces(FaceArray& faces, std::int32_t lo, std::int32_t hi) {
-    QuickSortSlots(faces.data(), lo, hi);
+    QuickSortRanges(lo, hi, [&](std::int32_t left, std::int32_t right) {
+        return PartitionFaces(faces.data(), left, right);
+    });
 }
 
 void DepthSortFaces(const VertexArray& vertices, FaceArray& faces) {
@@ -79,7 +208,7 @@ void DepthSortFaces(const VertexArray& vertices, FaceArray& faces) {
         return RoundToInt32((depth(face.vert1) + depth(face.vert0)) + depth(face.vert2));
     };
     const auto last = static_cast<std::int32_t>(faces.size() - 1);
-    if (faces.size() > kCompactSortLimit) {
+    if (faces.size() > static_cast<std::size_t>(kCompactSortLimit)) {
         for (std::size_t f = 0; f < faces.size(); ++f) {
             faces[f].depthKey = key(faces[f]);
             faces[f].order = static_cast<std::int32_t>(f);
@@ -87,13 +216,19 @@ void DepthSortFaces(const VertexArray& vertices, FaceArray& faces) {
         QuickSortFaces(faces, 0, last);
         return;
     }
-    std::array<KeyAndOrder, kCompactSortLimit> slots;
+    CompactSort sort;
     for (std::size_t f = 0; f < faces.size(); ++f) {
-        slots[f] = {key(faces[f]), static_cast<std::int32_t>(f)};
+        sort.keys[f] = key(faces[f]);
+        sort.orders[f] = static_cast<std::int32_t>(f);
     }
-    QuickSortSlots(slots.data(), 0, last);
+    // The last group of keys may reach past the last face; those lanes are
+    // never chosen, but they are read.
+    std::fill_n(sort.keys.begin() + static_cast<std::ptrdiff_t>(faces.size()), kGroup, 0);
+    QuickSortRanges(0, last, [&](std::int32_t left, std::int32_t right) {
+        return PartitionCompact(sort, left, right);
+    });
     for (std::size_t f = 0; f < faces.size(); ++f) {
-        faces[f].depthKey = slots[f].depthKey;
-        faces[f].order = slots[f].order;
+        faces[f].depthKey = sort.keys[f];
+        faces[f].order = sort.orders[f];
     }
 }
