@@ -1,5 +1,6 @@
 #include "raster/mesh_renderer.h"
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 
@@ -42,8 +43,20 @@ PackedColor LitCornerColor(const Vertex& vertex, Vec3 lightDir) {
     return channel(vertex.r) << 16 | channel(vertex.g) << 8 | channel(vertex.b);
 }
 
-void DrawMeshGouraud(FrameBuffer& frameBuffer, const VertexArray& vertices,
-                     const FaceArray& faces, Vec3 lightDir) {
+namespace {
+
+// Meshes up to this size keep each vertex's screen corner and lit colour in a
+// table on the stack: worked out once per vertex instead of once per corner of
+// every face that uses it.
+constexpr std::size_t kCachedMeshLimit = 4096;
+
+struct CornerCache {
+    std::array<ScreenPoint, kCachedMeshLimit> points;
+    std::array<PackedColor, kCachedMeshLimit> colours;
+};
+
+void DrawFaceByFace(FrameBuffer& frameBuffer, const VertexArray& vertices, const FaceArray& faces,
+                    Vec3 lightDir) {
     const auto vertexAt = [&](std::int32_t index) -> const Vertex& {
         return vertices[static_cast<std::size_t>(index)];
     };
@@ -61,5 +74,42 @@ void DrawMeshGouraud(FrameBuffer& frameBuffer, const VertexArray& vertices,
         GouraudTriangle(frameBuffer, p0.x, p0.y, p1.x, p1.y, p2.x, p2.y,
                         LitCornerColor(v0, lightDir), LitCornerColor(v1, lightDir),
                         LitCornerColor(v2, lightDir));
+    }
+}
+
+void DrawFromCache(FrameBuffer& frameBuffer, const VertexArray& vertices, const FaceArray& faces,
+                   Vec3 lightDir) {
+    CornerCache cache;
+    for (std::size_t v = 0; v < vertices.size(); ++v) {
+        cache.points[v] = RoundedScreenPosition(vertices[v]);
+        cache.colours[v] = LitCornerColor(vertices[v], lightDir);
+    }
+    const auto corner = [&](std::int32_t index) { return cache.points[static_cast<std::size_t>(index)]; };
+    const auto colour = [&](std::int32_t index) { return cache.colours[static_cast<std::size_t>(index)]; };
+    // The faces that turn toward the viewer, in drawing order, listed without a
+    // branch on each face's orientation (half of them turn away, at random).
+    std::array<std::int32_t, kCachedMeshLimit> drawn;
+    std::size_t drawnCount = 0;
+    for (const Face& slot : faces) {
+        const Face& face = faces[static_cast<std::size_t>(slot.order)];
+        drawn[drawnCount] = slot.order;
+        drawnCount += Orientation(corner(face.vert0), corner(face.vert1), corner(face.vert2)) > 0;
+    }
+    for (std::size_t k = 0; k < drawnCount; ++k) {
+        const Face& face = faces[static_cast<std::size_t>(drawn[k])];
+        const ScreenPoint p0 = corner(face.vert0), p1 = corner(face.vert1), p2 = corner(face.vert2);
+        GouraudTriangle(frameBuffer, p0.x, p0.y, p1.x, p1.y, p2.x, p2.y, colour(face.vert0),
+                        colour(face.vert1), colour(face.vert2));
+    }
+}
+
+}  // namespace
+
+void DrawMeshGouraud(FrameBuffer& frameBuffer, const VertexArray& vertices,
+                     const FaceArray& faces, Vec3 lightDir) {
+    if (vertices.size() <= kCachedMeshLimit && faces.size() <= kCachedMeshLimit) {
+        DrawFromCache(frameBuffer, vertices, faces, lightDir);
+    } else {
+        DrawFaceByFace(frameBuffer, vertices, faces, lightDir);
     }
 }
