@@ -35,6 +35,7 @@ bool OpenOsMesaScene(OsMesaScene& peer) {
         CloseOsMesaScene(peer);
         return false;
     }
+    OSMesaPixelStore(OSMESA_Y_UP, 0);  // row 0 at the top, as in our frame
     glViewport(0, 0, kFrameWidth, kFrameHeight);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
@@ -43,7 +44,9 @@ bool OpenOsMesaScene(OsMesaScene& peer) {
     glLoadIdentity();
     glDisable(GL_DEPTH_TEST);  // painter's order, as ours
     glEnable(GL_CULL_FACE);
-    glFrontFace(GL_CW);  // y is flipped: our counter-clockwise is GL's clockwise
+    // Our front faces run counter-clockwise on a screen whose y grows downward;
+    // the projection above turns y over, and GL sees them counter-clockwise too.
+    glFrontFace(GL_CCW);
     glCullFace(GL_BACK);
     glShadeModel(GL_SMOOTH);
     glClearColor(0, 0, 0, 0);
@@ -87,5 +90,13 @@ void DrawOsMesaFrame(OsMesaScene& peer, Scene& scene) {
 std::int64_t CountLitPixels(const OsMesaScene& peer) {
     std::int64_t lit = 0;
     for (const std::uint32_t pixel : peer.pixels) lit += (pixel & 0x00FFFFFFu) != 0;
+    return lit;
+}
+
+std::int64_t CountLitInBoth(const OsMesaScene& peer, const FrameBuffer& frame) {
+    std::int64_t lit = 0;
+    for (std::size_t i = 0; i < frame.pixels.size(); ++i) {
+        lit += (peer.pixels[i] & 0x00FFFFFFu) != 0 && frame.pixels[i] != 0;
+    }
     return lit;
 }

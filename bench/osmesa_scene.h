@@ -21,5 +21,7 @@ void CloseOsMesaScene(OsMesaScene& peer);
 // Advances the scene by one frame and draws it through OpenGL, ending with glFinish.
 void DrawOsMesaFrame(OsMesaScene& peer, Scene& scene);
 
-// How many pixels the last frame lit (for checking that both draw the same shape).
+// How many pixels the last frame lit, and how many of them our frame lit too
+// (for checking that both draw the same shape in the same place).
 std::int64_t CountLitPixels(const OsMesaScene& peer);
+std::int64_t CountLitInBoth(const OsMesaScene& peer, const FrameBuffer& frame);
