@@ -23,8 +23,8 @@ struct RangeStack {
     std::int32_t top = 1;  // entry 0 is never used
 };
 
-void Push(RangeStack& stack, Range range) { stack.entries[stack.top++] = range; }
-Range Pop(RangeStack& stack) { return stack.entries[--stack.top]; }
+constexpr void Push(RangeStack& stack, Range range) { stack.entries[stack.top++] = range; }
+constexpr Range Pop(RangeStack& stack) { return stack.entries[--stack.top]; }
 
 // Where a partition's two scans stopped: i just past the left part, j just
 // before the right part.
@@ -32,15 +32,18 @@ struct Crossing {
     std::int32_t i, j;
 };
 
-// The quicksort's outer loops, around any partition step that leaves the slots
-// and (i, j) exactly as the plain scanning loops do.
-template <typename PartitionStep>
-void QuickSortRanges(std::int32_t lo, std::int32_t hi, PartitionStep partition) {
+// The quicksort's outer loops. Ranges of at least kSmallestPartitioned slots go
+// through `partition`, which must leave the slots and (i, j) exactly as the
+// plain scanning loops do; smaller ones (down to none) go to `finish`, which
+// must leave them as the rest of the quicksort would. A range's final order
+// depends on its own keys alone, so it can be finished any way that agrees.
+template <std::int32_t kSmallestPartitioned, typename PartitionStep, typename FinishStep>
+constexpr void QuickSortRanges(std::int32_t lo, std::int32_t hi, PartitionStep partition, FinishStep finish) {
     RangeStack stack;
     Push(stack, {lo, hi});
     do {
         auto [left, right] = Pop(stack);
-        do {
+        while (right - left + 1 >= kSmallestPartitioned) {
             const auto [i, j] = partition(left, right);
             // Carry on with the smaller part at once; keep the larger for later.
             if (j - left < right - i) {
@@ -50,13 +53,15 @@ void QuickSortRanges(std::int32_t lo, std::int32_t hi, PartitionStep partition) 
                 if (left < j) Push(stack, {left, j});
                 left = i;
             }
-        } while (left < right);
+        }
+        finish(left, right);
     } while (stack.top != 1);
 }
 
 // The partition as written: scan from both ends, exchange, repeat until the
 // scans cross.
-Crossing PartitionFaces(Face* slots, std::int32_t left, std::int32_t right) {
+template <typename Slot>
+constexpr Crossing PartitionSlots(Slot* slots, std::int32_t left, std::int32_t right) {
     std::int32_t i = left;
     std::int32_t j = right;
     const std::int32_t pivot = slots[(left + right) >> 1].depthKey;
@@ -73,6 +78,66 @@ Crossing PartitionFaces(Face* slots, std::int32_t left, std::int32_t right) {
     return {i, j};
 }
 
+// The plain quicksort: partitions down to single slots.
+template <typename Slot>
+constexpr void QuickSortSlots(Slot* slots, std::int32_t lo, std::int32_t hi) {
+    QuickSortRanges<2>(
+        lo, hi, [&](std::int32_t left, std::int32_t right) { return PartitionSlots(slots, left, right); },
+        [](std::int32_t, std::int32_t) {});
+}
+
+// Ranges of up to four slots are finished in one step: the quicksort only
+// compares keys, so its result on so few slots is a permutation fixed by how
+// each pair of keys compares (less, equal, greater). The table holds it for
+// every pattern, worked out by the plain quicksort itself: patterns of one
+// slot or none at 0, of two slots from 1, of three from 4, of four from 31.
+constexpr std::int32_t kSmallRange = 4;
+
+struct SmallPermutation {
+    std::uint8_t from[kSmallRange];  // slot i takes what slot from[i] held
+};
+
+struct KeyAndOrder {
+    std::int32_t depthKey;
+    std::int32_t order;
+};
+
+// 0, 1 or 2 as a is less than, equal to or greater than b.
+constexpr std::int32_t Comparison(std::int32_t a, std::int32_t b) { return (a >= b) + (a > b); }
+
+// The pattern of the first `count` keys, as the table numbers it.
+constexpr std::int32_t PatternIndex(const std::int32_t* k, std::int32_t count) {
+    const std::int32_t two = Comparison(k[0], k[1]);
+    const std::int32_t three = two + 3 * Comparison(k[0], k[2]) + 9 * Comparison(k[1], k[2]);
+    const std::int32_t four = three + 27 * Comparison(k[0], k[3]) + 81 * Comparison(k[1], k[3]) +
+                              243 * Comparison(k[2], k[3]);
+    return count >= 4 ? 31 + four : count == 3 ? 4 + three : count == 2 ? 1 + two : 0;
+}
+
+constexpr auto kSmallPermutations = [] {
+    std::array<SmallPermutation, 31 + 729> table{};
+    for (SmallPermutation& entry : table) {
+        for (std::uint8_t i = 0; i < kSmallRange; ++i) entry.from[i] = i;
+    }
+    for (std::int32_t count = 2; count <= kSmallRange; ++count) {
+        // Every assignment of keys 0..count-1 to the slots: every pattern occurs.
+        std::int32_t assignments = 1;
+        for (std::int32_t i = 0; i < count; ++i) assignments *= count;
+        for (std::int32_t a = 0; a < assignments; ++a) {
+            std::int32_t keys[kSmallRange] = {};
+            KeyAndOrder slots[kSmallRange] = {};
+            for (std::int32_t i = 0, rest = a; i < count; ++i, rest /= count) {
+                keys[i] = rest % count;
+                slots[i] = {keys[i], i};
+            }
+            QuickSortSlots(slots, 0, count - 1);
+            SmallPermutation& entry = table[static_cast<std::size_t>(PatternIndex(keys, count))];
+            for (std::int32_t i = 0; i < count; ++i) entry.from[i] = static_cast<std::uint8_t>(slots[i].order);
+        }
+    }
+    return table;
+}();
+
 // Meshes up to this size are sorted in a compact copy on the stack.
 constexpr std::int32_t kCompactSortLimit = 4096;
 
@@ -83,7 +148,7 @@ constexpr std::int32_t kGroup = 8;
 // The keys and orders apart, and room for each partition's candidate lists.
 struct CompactSort {
     std::array<std::int32_t, kCompactSortLimit + kGroup> keys;
-    std::array<std::int32_t, kCompactSortLimit> orders;
+    std::array<std::int32_t, kCompactSortLimit + kGroup> orders;
     // Positions with key >= pivot, ascending, then a sentinel past any position.
     std::array<std::int16_t, kCompactSortLimit + kGroup> atLeast;
     // A sentinel before any position, then the positions with key <= pivot, ascending.
@@ -191,12 +256,26 @@ Crossing PartitionCompact(CompactSort& sort, std::int32_t left, std::int32_t rig
     return {std::min(fromLeft(exchanges + 1), lastRight), std::max(fromRight(exchanges + 1), lastLeft)};
 }
 
+// A range of up to four slots (or none) in one step and without a branch:
+// the four slots from `left` are read and written back, those past the range
+// unchanged. The arrays' spare room covers slots past the last face.
+void FinishSmallRange(CompactSort& sort, std::int32_t left, std::int32_t right) {
+    const auto first = static_cast<std::size_t>(left);
+    const std::int32_t* keys = sort.keys.data() + first;
+    const SmallPermutation& permutation = kSmallPermutations[static_cast<std::size_t>(PatternIndex(keys, right - left + 1))];
+    std::int32_t keysBefore[kSmallRange], ordersBefore[kSmallRange];
+    std::copy_n(keys, kSmallRange, keysBefore);
+    std::copy_n(sort.orders.data() + first, kSmallRange, ordersBefore);
+    for (std::size_t i = 0; i < kSmallRange; ++i) {
+        sort.keys[first + i] = keysBefore[permutation.from[i]];
+        sort.orders[first + i] = ordersBefore[permutation.from[i]];
+    }
+}
+
 }  // namespace
 
 void QuickSortFaces(FaceArray& faces, std::int32_t lo, std::int32_t hi) {
-    QuickSortRanges(lo, hi, [&](std::int32_t left, std::int32_t right) {
-        return PartitionFaces(faces.data(), left, right);
-    });
+    QuickSortSlots(faces.data(), lo, hi);
 }
 
 void DepthSortFaces(const VertexArray& vertices, FaceArray& faces) {
@@ -221,12 +300,13 @@ void DepthSortFaces(const VertexArray& vertices, FaceArray& faces) {
         sort.keys[f] = key(faces[f]);
         sort.orders[f] = static_cast<std::int32_t>(f);
     }
-    // The last group of keys may reach past the last face; those lanes are
-    // never chosen, but they are read.
+    // The last group of keys, and the last small range, may reach past the
+    // last face: those slots are read (and written back unchanged).
     std::fill_n(sort.keys.begin() + static_cast<std::ptrdiff_t>(faces.size()), kGroup, 0);
-    QuickSortRanges(0, last, [&](std::int32_t left, std::int32_t right) {
-        return PartitionCompact(sort, left, right);
-    });
+    std::fill_n(sort.orders.begin() + static_cast<std::ptrdiff_t>(faces.size()), kGroup, 0);
+    QuickSortRanges<kSmallRange + 1>(
+        0, last, [&](std::int32_t left, std::int32_t right) { return PartitionCompact(sort, left, right); },
+        [&](std::int32_t left, std::int32_t right) { FinishSmallRange(sort, left, right); });
     for (std::size_t f = 0; f < faces.size(); ++f) {
         faces[f].depthKey = sort.keys[f];
         faces[f].order = sort.orders[f];
