@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstdio>
 #include <limits>
@@ -23,7 +24,9 @@
 #endif
 
 #include "geometry/depth_sort.h"
+#include "geometry/matrix.h"
 #include "geometry/rounding.h"
+#include "geometry/transform.h"
 #include "raster/fixed_point.h"
 #include "raster/gouraud.h"
 #include "raster/gouraud_sse2.h"
@@ -467,6 +470,50 @@ TEST(DepthSort, CompactSortMatchesOnOrderedAndRepeatingKeys) {
             DepthSortFaces(mesh.vertices, mesh.faces);
             const SortedSlots actual = SlotsOf(mesh.faces);
             ASSERT_EQ(actual.orders, expected.orders) << size << " faces, pattern " << pattern;
+        }
+    }
+}
+
+TEST(Transform, PairedRowsGiveTheSameFloatsAsTransformPoint) {
+    std::mt19937 random(61);
+    const auto unit = [&] { return static_cast<float>(random() % 2000001) / 1000000.0f - 1.0f; };
+    for (int round = 0; round < 20; ++round) {
+        Matrix4 m;
+        MatrixIdentity(m);
+        Matrix4 turn;
+        MatrixRotateX(turn, static_cast<std::int32_t>(random() % 360));
+        MatrixMultiply(m, turn);
+        MatrixRotateY(turn, static_cast<std::int32_t>(random() % 360));
+        MatrixMultiply(m, turn);
+        if (round % 2 == 1) {
+            for (int row = 0; row < 3; ++row) m.m[row][3] = 100.0f * unit();
+        }
+        VertexArray vertices(500, Vertex{});
+        for (Vertex& v : vertices) {
+            v.x = 200.0f * unit(), v.y = 200.0f * unit(), v.z = 200.0f * unit();
+            v.nx = unit(), v.ny = unit(), v.nz = unit();
+            v.sx = 7.0f, v.sy = 9.0f;
+        }
+        vertices[0].z = 300.0f;  // behind the eye: keeps its screen position
+        VertexArray expected = vertices;
+        for (Vertex& v : expected) {
+            TransformPoint(m, v.nx, v.ny, v.nz, v.tnx, v.tny, v.tnz);
+            TransformPoint(m, v.x, v.y, v.z, v.tx, v.ty, v.tz);
+            const std::int32_t d = RoundToInt32(256.0 - v.tz);
+            if (d <= 0) continue;
+            v.sx = static_cast<float>(256.0 * v.tx / d + 320.0);
+            v.sy = static_cast<float>(240.0 - 256.0 * v.ty / d);
+        }
+        TransformVertices(vertices, m);
+        for (std::size_t i = 0; i < vertices.size(); ++i) {
+            const Vertex& a = vertices[i];
+            const Vertex& e = expected[i];
+            const float got[] = {a.tx, a.ty, a.tz, a.tnx, a.tny, a.tnz, a.sx, a.sy};
+            const float want[] = {e.tx, e.ty, e.tz, e.tnx, e.tny, e.tnz, e.sx, e.sy};
+            for (std::size_t k = 0; k < std::size(got); ++k) {
+                ASSERT_EQ(std::bit_cast<std::uint32_t>(got[k]), std::bit_cast<std::uint32_t>(want[k]))
+                    << "vertex " << i << " value " << k << ": " << got[k] << " vs " << want[k];
+            }
         }
     }
 }
