@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "raster/gouraud_packed.h"
 #include "raster/gouraud_sse2.h"
 
 namespace {
@@ -212,104 +213,17 @@ void FillTriangle(FrameBuffer& frameBuffer, std::int32_t x1, std::int32_t y1, st
     FillRows<kPlain>(frameBuffer, middle.y, bottom.y, split, lowerStep, longSide, longStep);
 }
 
-#if defined(__SSE2__)
-// A triangle whose corners all lie on the screen, above the last row, with
-// colours whose top byte is zero: nothing to clip, every side value stays
-// between two corners' values (steps truncate toward zero), so every channel
-// stays in 0..0x00FF0000 and every span has seven more pixels of frame after it.
-bool FitsPackedTriangle(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2,
-                        std::int32_t x3, std::int32_t y3, PackedColor c1, PackedColor c2, PackedColor c3) {
-    const auto onScreen = [](std::int32_t x, std::int32_t y) {
-        return static_cast<std::uint32_t>(x) < static_cast<std::uint32_t>(kFrameWidth) &&
-               static_cast<std::uint32_t>(y) < static_cast<std::uint32_t>(kFrameHeight - 1);
-    };
-    return onScreen(x1, y1) && onScreen(x2, y2) && onScreen(x3, y3) && ((c1 | c2 | c3) >> 24) == 0;
-}
-
-// A corner packed into one integer that sorts by row first: row in bits 34 and
-// up, column in bits 24-33, colour in bits 0-23.
-constexpr int kRowShift = 34;
-constexpr std::uint64_t kRowBits = ~((std::uint64_t{1} << kRowShift) - 1);
-
-std::uint64_t PackCorner(std::int32_t x, std::int32_t y, PackedColor c) {
-    return std::uint64_t{static_cast<std::uint32_t>(y)} << kRowShift |
-           std::uint64_t{static_cast<std::uint32_t>(x)} << 24 | c;
-}
-
-// "If b's row is above a's, exchange them", without a branch to mispredict.
-void CompareExchange(std::uint64_t& a, std::uint64_t& b) {
-    const std::uint64_t exchange = std::uint64_t{0} - static_cast<std::uint64_t>(b < (a & kRowBits));
-    const std::uint64_t flip = (a ^ b) & exchange;
-    a ^= flip;
-    b ^= flip;
-}
-
-std::int32_t RowOf(std::uint64_t corner) { return static_cast<std::int32_t>(corner >> kRowShift); }
-
-__m128i LanesOf(std::uint64_t corner) {
-    return gouraud_sse2::CornerLanes(static_cast<PackedColor>(corner & 0x00FFFFFFu),
-                                     static_cast<std::int32_t>((corner >> 24) & 0x3FFu));
-}
-
-// One row: the run between the two sides, ordered as the plain fill orders its
-// ends (the split side is the first end and keeps its colour on a tie).
-inline void FillRowPacked(PackedColor* row, __m128i split, __m128i longSide) {
-    const std::int32_t splitColumn = gouraud_sse2::Column(split);
-    const std::int32_t longColumn = gouraud_sse2::Column(longSide);
-    const std::int32_t width = longColumn - splitColumn;
-    const std::int32_t exchange = width >> 31;  // all ones when the long side is on the left
-    const std::int32_t count = (width ^ exchange) - exchange + 1;
-    const std::int32_t left = splitColumn + (width & exchange);
-    const __m128i mask = _mm_set1_epi32(exchange);
-    const __m128i difference = _mm_sub_epi32(longSide, split);
-    const __m128i start = _mm_add_epi32(split, _mm_and_si128(difference, mask));
-    const __m128i towardEnd = _mm_sub_epi32(_mm_xor_si128(difference, mask), mask);
-    gouraud_sse2::WriteSpan(row + left, count, start, gouraud_sse2::DivideLanes(towardEnd, count));
-}
-
-void FillTrianglePacked(FrameBuffer& frameBuffer, std::int32_t x1, std::int32_t y1, std::int32_t x2,
-                        std::int32_t y2, std::int32_t x3, std::int32_t y3, PackedColor c1,
-                        PackedColor c2, PackedColor c3) {
-    std::uint64_t top = PackCorner(x1, y1, c1);
-    std::uint64_t middle = PackCorner(x2, y2, c2);
-    std::uint64_t bottom = PackCorner(x3, y3, c3);
-    CompareExchange(top, middle);
-    CompareExchange(top, bottom);
-    CompareExchange(middle, bottom);
-    const std::int32_t topRow = RowOf(top), middleRow = RowOf(middle), bottomRow = RowOf(bottom);
-    const __m128i topLanes = LanesOf(top), middleLanes = LanesOf(middle), bottomLanes = LanesOf(bottom);
-
-    using gouraud_sse2::DivideLanes;
-    const __m128i upperStep = DivideLanes(_mm_sub_epi32(middleLanes, topLanes), middleRow - topRow);
-    const __m128i lowerStep = DivideLanes(_mm_sub_epi32(bottomLanes, middleLanes), bottomRow - middleRow);
-    // Truncation is symmetric, so this equals (top - bottom) / (y1 - y3).
-    const __m128i longStep = DivideLanes(_mm_sub_epi32(bottomLanes, topLanes), bottomRow - topRow);
-
-    PackedColor* row = frameBuffer.pixels.data() + topRow * kFrameWidth;
-    __m128i split = topLanes;
-    __m128i longSide = topLanes;
-    for (std::int32_t y = topRow; y < middleRow; ++y, row += kFrameWidth) {
-        FillRowPacked(row, split, longSide);
-        split = _mm_add_epi32(split, upperStep);
-        longSide = _mm_add_epi32(longSide, longStep);
-    }
-    split = middleLanes;  // the lower part starts exactly at the middle corner
-    for (std::int32_t y = middleRow; y <= bottomRow; ++y, row += kFrameWidth) {
-        FillRowPacked(row, split, longSide);
-        split = _mm_add_epi32(split, lowerStep);
-        longSide = _mm_add_epi32(longSide, longStep);
-    }
-}
-#endif
-
 }  // namespace
 
 void GouraudTriangle(FrameBuffer& frameBuffer, std::int32_t x1, std::int32_t y1, std::int32_t x2,
                      std::int32_t y2, std::int32_t x3, std::int32_t y3, PackedColor c1,
                      PackedColor c2, PackedColor c3) {
 #if defined(__SSE2__)
+    // The choice of fill, made here alone: the widest packed walk the
+    // processor runs, for the triangles it may take.
     if (FitsPackedTriangle(x1, y1, x2, y2, x3, y3, c1, c2, c3)) {
-        FillTrianglePacked(frameBuffer, x1, y1, x2, y2, x3, y3, c1, c2, c3);
+        static const auto packedFill = ProcessorHasAvx2() ? FillTrianglePackedAvx2 : FillTrianglePackedSse2;
+        packedFill(frameBuffer, x1, y1, x2, y2, x3, y3, c1, c2, c3);
         return;
     }
 #endif

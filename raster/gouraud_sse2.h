@@ -136,9 +136,6 @@ inline __m128i CornerLanes(PackedColor colour, std::int32_t x) {
     return _mm_slli_epi32(lanes, 16);
 }
 
-// The whole-pixel column of a side: the upper half of its x lane, for x >= 0.
-inline std::int32_t Column(__m128i side) { return _mm_extract_epi16(side, 7); }
-
 }  // namespace gouraud_sse2
 
 #endif

@@ -15,6 +15,7 @@
 #include <new>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #if __has_include(<sys/mman.h>)
@@ -29,6 +30,7 @@
 #include "geometry/transform.h"
 #include "raster/fixed_point.h"
 #include "raster/gouraud.h"
+#include "raster/gouraud_packed.h"
 #include "raster/gouraud_sse2.h"
 
 namespace {
@@ -300,6 +302,36 @@ TEST(Triangle, PackedWalkMatchesThePlainFill) {
     }
     ASSERT_TRUE(SameWords(*expected, *actual));
 }
+
+#if defined(__SSE2__)
+TEST(Triangle, EachPackedWalkMatchesThePlainFill) {
+    // GouraudTriangle takes the widest walk this processor runs; both are held
+    // to the plain fill here, the AVX2 one where the processor has it.
+    using Walk = void (*)(FrameBuffer&, std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
+                          std::int32_t, PackedColor, PackedColor, PackedColor);
+    std::vector<std::pair<const char*, Walk>> walks{{"SSE2", FillTrianglePackedSse2}};
+    if (ProcessorHasAvx2()) walks.emplace_back("AVX2", FillTrianglePackedAvx2);
+    for (const auto& [name, walk] : walks) {
+        std::mt19937 random(33);
+        auto expected = NewNoisyFrame(random);
+        auto actual = std::make_unique<NoisyFrame>(*expected);
+        int filled = 0;
+        for (int round = 0; round < 20000; ++round) {
+            Corners t = RandomTriangle(random);
+            for (PackedColor& c : t.c) c &= 0x00FFFFFFu;
+            if (!FitsPackedTriangle(t.x[0], t.y[0], t.x[1], t.y[1], t.x[2], t.y[2], t.c[0], t.c[1], t.c[2])) continue;
+            FillTriangle(expected->frame, t, true);
+            walk(actual->frame, t.x[0], t.y[0], t.x[1], t.y[1], t.x[2], t.y[2], t.c[0], t.c[1], t.c[2]);
+            ++filled;
+            if (round % 16 == 0 || round < 500) {
+                ASSERT_TRUE(SameWords(*expected, *actual)) << name << " walk, triangle " << Describe(t);
+            }
+        }
+        ASSERT_TRUE(SameWords(*expected, *actual)) << name << " walk";
+        EXPECT_GT(filled, 10000) << name << " walk";
+    }
+}
+#endif
 
 TEST(Triangle, EveryCornerOrderOfSharedRowsMatchesThePlainFill) {
     // Two corners on one row: which becomes the middle corner shows in the
