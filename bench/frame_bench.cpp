@@ -186,12 +186,22 @@ bool PeerDrawsTheSameShape() {
 }
 
 void PrintRatios(const RatioReporter& reporter) {
-    const double floor = reporter.Nanoseconds("MemoryFloor");
-    const double ours = reporter.Nanoseconds("FrameStepAndConvert");
-    const double peer = reporter.Nanoseconds("OsMesaFrame");
-    std::printf("\nframe step + 32-bit conversion: %.1f us\n", ours / 1000.0);
-    if (floor > 0) std::printf("  / memory floor (memset + memcpy of 1228800 bytes, %.1f us): %.2fx\n", floor / 1000.0, ours / floor);
-    if (peer > 0) std::printf("  / OSMesa frame (%.1f us): %.3fx, i.e. %.1f times as fast\n", peer / 1000.0, ours / peer, peer / ours);
+    const RatioReporter::Times floor = reporter.Nanoseconds("MemoryFloor");
+    const RatioReporter::Times ours = reporter.Nanoseconds("FrameStepAndConvert");
+    const RatioReporter::Times peer = reporter.Nanoseconds("OsMesaFrame");
+    if (ours.wall <= 0) return;
+    std::printf("\nframe step + 32-bit conversion (%s): %.1f us wall, %.1f us processor\n",
+                reporter.Repeated() ? "medians of the repetitions" : "one run", ours.wall / 1000.0,
+                ours.processor / 1000.0);
+    if (floor.wall > 0) {
+        std::printf("  / memory floor (memset + memcpy of 1228800 bytes, %.1f us): %.2fx wall, %.2fx processor\n",
+                    floor.wall / 1000.0, ours.wall / floor.wall, ours.processor / floor.processor);
+    }
+    if (peer.wall > 0) {
+        std::printf("  / OSMesa frame (%.1f us): %.3fx wall, %.3fx processor, i.e. %.1f (%.1f) times as fast\n",
+                    peer.wall / 1000.0, ours.wall / peer.wall, ours.processor / peer.processor, peer.wall / ours.wall,
+                    peer.processor / ours.processor);
+    }
 }
 
 }  // namespace
