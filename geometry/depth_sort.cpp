@@ -26,26 +26,29 @@ struct RangeStack {
 constexpr void Push(RangeStack& stack, Range range) { stack.entries[stack.top++] = range; }
 constexpr Range Pop(RangeStack& stack) { return stack.entries[--stack.top]; }
 
-// Where a partition's two scans stopped: i just past the left part, j just
-// before the right part.
-struct Crossing {
-    std::int32_t i, j;
-};
-
-// The quicksort's outer loops. Ranges of at least kSmallestPartitioned slots go
-// through `partition`, which must leave the slots and (i, j) exactly as the
-// plain scanning loops do; smaller ones (down to none) go to `finish`, which
-// must leave them as the rest of the quicksort would. A range's final order
-// depends on its own keys alone, so it can be finished any way that agrees.
-template <std::int32_t kSmallestPartitioned, typename PartitionStep, typename FinishStep>
-constexpr void QuickSortRanges(std::int32_t lo, std::int32_t hi, PartitionStep partition, FinishStep finish) {
+// The plain quicksort, as written: scan from both ends, exchange, repeat
+// until the scans cross; carry on with the smaller part at once and keep the
+// larger for later. It is the reference the compact sort below must match.
+template <typename Slot>
+constexpr void QuickSortSlots(Slot* slots, std::int32_t lo, std::int32_t hi) {
     RangeStack stack;
     Push(stack, {lo, hi});
     do {
         auto [left, right] = Pop(stack);
-        while (right - left + 1 >= kSmallestPartitioned) {
-            const auto [i, j] = partition(left, right);
-            // Carry on with the smaller part at once; keep the larger for later.
+        do {
+            std::int32_t i = left;
+            std::int32_t j = right;
+            const std::int32_t pivot = slots[(left + right) >> 1].depthKey;
+            do {
+                while (slots[i].depthKey < pivot) ++i;
+                while (slots[j].depthKey > pivot) --j;
+                if (i <= j) {
+                    std::swap(slots[i].depthKey, slots[j].depthKey);
+                    std::swap(slots[i].order, slots[j].order);
+                    ++i;
+                    --j;
+                }
+            } while (i <= j);
             if (j - left < right - i) {
                 if (i < right) Push(stack, {i, right});
                 right = j;
@@ -53,37 +56,8 @@ constexpr void QuickSortRanges(std::int32_t lo, std::int32_t hi, PartitionStep p
                 if (left < j) Push(stack, {left, j});
                 left = i;
             }
-        }
-        finish(left, right);
+        } while (left < right);
     } while (stack.top != 1);
-}
-
-// The partition as written: scan from both ends, exchange, repeat until the
-// scans cross.
-template <typename Slot>
-constexpr Crossing PartitionSlots(Slot* slots, std::int32_t left, std::int32_t right) {
-    std::int32_t i = left;
-    std::int32_t j = right;
-    const std::int32_t pivot = slots[(left + right) >> 1].depthKey;
-    do {
-        while (slots[i].depthKey < pivot) ++i;
-        while (slots[j].depthKey > pivot) --j;
-        if (i <= j) {
-            std::swap(slots[i].depthKey, slots[j].depthKey);
-            std::swap(slots[i].order, slots[j].order);
-            ++i;
-            --j;
-        }
-    } while (i <= j);
-    return {i, j};
-}
-
-// The plain quicksort: partitions down to single slots.
-template <typename Slot>
-constexpr void QuickSortSlots(Slot* slots, std::int32_t lo, std::int32_t hi) {
-    QuickSortRanges<2>(
-        lo, hi, [&](std::int32_t left, std::int32_t right) { return PartitionSlots(slots, left, right); },
-        [](std::int32_t, std::int32_t) {});
 }
 
 // Ranges of up to four slots are finished in one step: the quicksort only
@@ -105,13 +79,16 @@ struct KeyAndOrder {
 // 0, 1 or 2 as a is less than, equal to or greater than b.
 constexpr std::int32_t Comparison(std::int32_t a, std::int32_t b) { return (a >= b) + (a > b); }
 
-// The pattern of the first `count` keys, as the table numbers it.
+// The pattern of the first `count` keys, as the table numbers it. Worked out
+// for four keys and cut down to `count` without a branch.
 constexpr std::int32_t PatternIndex(const std::int32_t* k, std::int32_t count) {
+    constexpr std::int32_t kFirstOfCount[kSmallRange + 1] = {0, 0, 1, 4, 31};
     const std::int32_t two = Comparison(k[0], k[1]);
-    const std::int32_t three = two + 3 * Comparison(k[0], k[2]) + 9 * Comparison(k[1], k[2]);
-    const std::int32_t four = three + 27 * Comparison(k[0], k[3]) + 81 * Comparison(k[1], k[3]) +
-                              243 * Comparison(k[2], k[3]);
-    return count >= 4 ? 31 + four : count == 3 ? 4 + three : count == 2 ? 1 + two : 0;
+    const std::int32_t third = 3 * Comparison(k[0], k[2]) + 9 * Comparison(k[1], k[2]);
+    const std::int32_t fourth = 27 * Comparison(k[0], k[3]) + 81 * Comparison(k[1], k[3]) + 243 * Comparison(k[2], k[3]);
+    const std::int32_t pattern = (two & -std::int32_t{count >= 2}) + (third & -std::int32_t{count >= 3}) +
+                                 (fourth & -std::int32_t{count >= 4});
+    return kFirstOfCount[std::clamp(count, 0, kSmallRange)] + pattern;
 }
 
 constexpr auto kSmallPermutations = [] {
@@ -225,6 +202,12 @@ CandidateCounts CollectCandidates(CompactSort& sort, std::int32_t left, std::int
 }
 #endif
 
+// Where a partition's two scans stopped: i just past the left part, j just
+// before the right part.
+struct Crossing {
+    std::int32_t i, j;
+};
+
 // The same partition without a data-dependent branch per key. Before the scans
 // cross, the left scan stops exactly at the slots whose original key is >=
 // pivot, in order, and the right scan at those whose key is <= pivot, from the
@@ -272,6 +255,28 @@ void FinishSmallRange(CompactSort& sort, std::int32_t left, std::int32_t right) 
     }
 }
 
+// The plain quicksort's outer loops with the compact partition, ranges of up
+// to four slots finished from the table (a range's final order depends on its
+// own keys alone), and the choice of the part to carry on with made without a
+// branch: it goes either way at random.
+void QuickSortCompact(CompactSort& sort, std::int32_t lo, std::int32_t hi) {
+    RangeStack stack;
+    Push(stack, {lo, hi});
+    do {
+        auto [left, right] = Pop(stack);
+        while (right - left >= kSmallRange) {
+            const auto [i, j] = PartitionCompact(sort, left, right);
+            const bool leftIsSmaller = j - left < right - i;
+            const Range larger = leftIsSmaller ? Range{i, right} : Range{left, j};
+            left = leftIsSmaller ? left : i;
+            right = leftIsSmaller ? j : right;
+            stack.entries[stack.top] = larger;  // kept only when it holds two slots or more
+            stack.top += larger.low < larger.high;
+        }
+        FinishSmallRange(sort, left, right);
+    } while (stack.top != 1);
+}
+
 }  // namespace
 
 void QuickSortFaces(FaceArray& faces, std::int32_t lo, std::int32_t hi) {
@@ -304,9 +309,7 @@ void DepthSortFaces(const VertexArray& vertices, FaceArray& faces) {
     // last face: those slots are read (and written back unchanged).
     std::fill_n(sort.keys.begin() + static_cast<std::ptrdiff_t>(faces.size()), kGroup, 0);
     std::fill_n(sort.orders.begin() + static_cast<std::ptrdiff_t>(faces.size()), kGroup, 0);
-    QuickSortRanges<kSmallRange + 1>(
-        0, last, [&](std::int32_t left, std::int32_t right) { return PartitionCompact(sort, left, right); },
-        [&](std::int32_t left, std::int32_t right) { FinishSmallRange(sort, left, right); });
+    QuickSortCompact(sort, 0, last);
     for (std::size_t f = 0; f < faces.size(); ++f) {
         faces[f].depthKey = sort.keys[f];
         faces[f].order = sort.orders[f];
