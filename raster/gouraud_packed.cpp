@@ -86,9 +86,11 @@ struct RowRun {
 
 inline RowRun RunBetween(std::ptrdiff_t splitX, std::ptrdiff_t longX) {
     const std::ptrdiff_t splitColumn = splitX >> 16;
-    const std::ptrdiff_t width = (longX >> 16) - splitColumn;
-    const std::ptrdiff_t exchange = -static_cast<std::ptrdiff_t>(width < 0);  // all ones: long side on the left
-    return {splitColumn + (width & exchange), (width ^ exchange) - exchange + 1, static_cast<std::size_t>(exchange & 1)};
+    const std::ptrdiff_t longColumn = longX >> 16;
+    const bool exchanged = longColumn < splitColumn;
+    const std::ptrdiff_t left = exchanged ? longColumn : splitColumn;
+    const std::ptrdiff_t right = exchanged ? splitColumn : longColumn;
+    return {left, right - left + 1, static_cast<std::size_t>(exchanged)};
 }
 
 // Lane masks selecting the long side's values where the run is exchanged.
@@ -205,11 +207,20 @@ DEMO_AVX2 inline __m256i BothHalves(__m128i lanes) {
 
 // One row's run: the same pixels as FillRowSse2, eight per group, the
 // division in one register of four doubles.
+// +1 in every lane, or -1 where the run is exchanged: the sign of the long
+// side's values minus the split side's, toward the run's last end.
+struct alignas(32) ExchangeSign {
+    std::int32_t lanes[8];
+};
+constexpr ExchangeSign kExchangeSigns[2] = {{{1, 1, 1, 1, 1, 1, 1, 1}}, {{-1, -1, -1, -1, -1, -1, -1, -1}}};
+
+// One row's run: the same pixels as FillRowSse2, eight per group, the
+// division in one register of four doubles.
 DEMO_AVX2 inline void FillRowAvx2(PackedColor* row, const RowRun& run, __m256i split, __m256i longSide) {
-    const __m256i mask = _mm256_load_si256(reinterpret_cast<const __m256i*>(kExchangeMasks[run.exchanged].lanes));
+    const __m256i sign = _mm256_load_si256(reinterpret_cast<const __m256i*>(kExchangeSigns[run.exchanged].lanes));
     const __m256i difference = _mm256_sub_epi32(longSide, split);
-    const __m256i start = _mm256_add_epi32(split, _mm256_and_si256(difference, mask));
-    const __m256i towardEnd = _mm256_sub_epi32(_mm256_xor_si256(difference, mask), mask);
+    const __m256i start = _mm256_blendv_epi8(split, longSide, sign);
+    const __m256i towardEnd = _mm256_sign_epi32(difference, sign);
     const __m128i step = _mm256_cvttpd_epi32(_mm256_mul_pd(
         _mm256_cvtepi32_pd(_mm256_castsi256_si128(towardEnd)),
         _mm256_broadcast_sd(gouraud_sse2::kReciprocals[static_cast<std::size_t>(run.count)].lanes)));
@@ -223,7 +234,7 @@ DEMO_AVX2 inline void FillRowAvx2(PackedColor* row, const RowRun& run, __m256i s
     p.p37 = _mm256_add_epi32(p.p26, steps);
     PackedColor* pixel = row + run.left;
     std::ptrdiff_t count = run.count;
-    while (count > 8) {
+    while (count > 8) [[unlikely]] {
         const __m256i eightSteps = _mm256_add_epi32(fourSteps, fourSteps);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(pixel), ComposeEight(p));
         p.p04 = _mm256_add_epi32(p.p04, eightSteps);
@@ -233,12 +244,11 @@ DEMO_AVX2 inline void FillRowAvx2(PackedColor* row, const RowRun& run, __m256i s
         pixel += 8;
         count -= 8;
     }
-    // The last one to eight pixels, merged with the frame's own.
-    const gouraud_sse2::TailMasks& masks = gouraud_sse2::kTailMasks[static_cast<std::size_t>(count)];
+    // The last one to eight pixels, merged with the frame's own (the byte
+    // shuffles left the new pixels' top bytes zero).
+    const __m256i keep = LoadEight(gouraud_sse2::kTailMasks[static_cast<std::size_t>(count)].keep);
     const __m256i old = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pixel));
-    const __m256i merged = _mm256_or_si256(_mm256_and_si256(ComposeEight(p), LoadEight(masks.take)),
-                                           _mm256_and_si256(old, LoadEight(masks.keep)));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(pixel), merged);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(pixel), _mm256_blendv_epi8(ComposeEight(p), old, keep));
 }
 
 }  // namespace
