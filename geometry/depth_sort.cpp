@@ -235,8 +235,9 @@ Crossing PartitionCompact(CompactSort& sort, std::int32_t left, std::int32_t rig
     const std::size_t exchanges = k - 1;
     const std::int32_t lastLeft = fromLeft(exchanges);
     const std::int32_t lastRight = fromRight(exchanges);
-    if (lastRight - lastLeft <= 1) return {lastLeft + 1, lastRight - 1};
-    return {std::min(fromLeft(exchanges + 1), lastRight), std::max(fromRight(exchanges + 1), lastLeft)};
+    const bool passed = lastRight - lastLeft <= 1;  // the scans passed each other at the last exchange
+    return {passed ? lastLeft + 1 : std::min(fromLeft(exchanges + 1), lastRight),
+            passed ? lastRight - 1 : std::max(fromRight(exchanges + 1), lastLeft)};
 }
 
 // A range of up to four slots (or none) in one step and without a branch:
