@@ -47,7 +47,7 @@ inline constexpr std::uint32_t kNumeratorLimit = 1u << 27;
 inline constexpr auto kReciprocals = [] {
     std::array<std::uint64_t, kDivisorLimit> reciprocals{};
     for (std::uint64_t d = 1; d < kDivisorLimit; ++d) {
-        reciprocals[d] = ((std::uint64_t{1} << kShift) + d - 1) / d;
+        reciprocals[static_cast<std::size_t>(d)] = ((std::uint64_t{1} << kShift) + d - 1) / d;
     }
     return reciprocals;
 }();
