@@ -218,7 +218,8 @@ struct Crossing {
 // last exchange filled, whichever comes first.
 Crossing PartitionCompact(CompactSort& sort, std::int32_t left, std::int32_t right) {
     const std::int32_t pivot = sort.keys[static_cast<std::size_t>((left + right) >> 1)];
-    const auto [atLeastCount, atMostCount] = CollectCandidates(sort, left, right, pivot);
+    const CandidateCounts counts = CollectCandidates(sort, left, right, pivot);
+    const std::size_t atLeastCount = counts.atLeast, atMostCount = counts.atMost;
     sort.atLeast[atLeastCount] = kCompactSortLimit;
     sort.atMost[0] = -1;
     // The k-th candidate from each end, k from 1; past either list, a sentinel.

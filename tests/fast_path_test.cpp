@@ -221,8 +221,10 @@ TEST(Span, EveryShortLengthMatchesThePlainFormula) {
         for (int round = 0; round < 40; ++round) {
             // Every row including the last, every column the run fits at,
             // some runs ending at the very last pixel of the frame.
-            const auto y = static_cast<std::int32_t>(round < 4 ? kFrameHeight - 1 : random() % kFrameHeight);
-            const auto x = static_cast<std::int32_t>(round < 2 ? kFrameWidth - n : random() % (kFrameWidth - n + 1));
+            const std::int32_t y = round < 4 ? kFrameHeight - 1 : static_cast<std::int32_t>(random() % kFrameHeight);
+            const std::int32_t x =
+                round < 2 ? kFrameWidth - n
+                          : static_cast<std::int32_t>(random() % static_cast<std::uint32_t>(kFrameWidth - n + 1));
             const auto ends = RandomEnds(random, round % 4 == 3);
             const bool reversed = random() % 2 != 0;
             const std::int32_t x1 = reversed ? x + n - 1 : x;
