@@ -29,6 +29,7 @@ build_and_test() {
 }
 
 stage "host debug build and tests" build_and_test debug
+stage "host build without SIMD paths, and tests" build_and_test portable
 
 echo "=== stages: ${passed} passed, ${failed} failed${failed_stages:+ (${failed_stages[*]})}"
 [ "${failed}" -eq 0 ]
