@@ -1,8 +1,14 @@
 #include "geometry/depth_sort.h"
 
+#include <algorithm>
+#include <array>
 #include <utility>
 
 #include "geometry/rounding.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -17,18 +23,14 @@ struct RangeStack {
     std::int32_t top = 1;  // entry 0 is never used
 };
 
-void Push(RangeStack& stack, Range range) { stack.entries[stack.top++] = range; }
-Range Pop(RangeStack& stack) { return stack.entries[--stack.top]; }
+constexpr void Push(RangeStack& stack, Range range) { stack.entries[stack.top++] = range; }
+constexpr Range Pop(RangeStack& stack) { return stack.entries[--stack.top]; }
 
-void ExchangeSlots(Face& a, Face& b) {
-    std::swap(a.depthKey, b.depthKey);
-    std::swap(a.order, b.order);
-}
-
-}  // namespace
-
-void QuickSortFaces(FaceArray& faces, std::int32_t lo, std::int32_t hi) {
-    const auto key = [&](std::int32_t slot) { return faces[static_cast<std::size_t>(slot)].depthKey; };
+// The plain quicksort, as written: scan from both ends, exchange, repeat
+// until the scans cross; carry on with the smaller part at once and keep the
+// larger for later. It is the reference the compact sort below must match.
+template <typename Slot>
+constexpr void QuickSortSlots(Slot* slots, std::int32_t lo, std::int32_t hi) {
     RangeStack stack;
     Push(stack, {lo, hi});
     do {
@@ -36,18 +38,17 @@ void QuickSortFaces(FaceArray& faces, std::int32_t lo, std::int32_t hi) {
         do {
             std::int32_t i = left;
             std::int32_t j = right;
-            const std::int32_t pivot = key((left + right) >> 1);
+            const std::int32_t pivot = slots[(left + right) >> 1].depthKey;
             do {
-                while (key(i) < pivot) ++i;
-                while (key(j) > pivot) --j;
+                while (slots[i].depthKey < pivot) ++i;
+                while (slots[j].depthKey > pivot) --j;
                 if (i <= j) {
-                    ExchangeSlots(faces[static_cast<std::size_t>(i)],
-                                  faces[static_cast<std::size_t>(j)]);
+                    std::swap(slots[i].depthKey, slots[j].depthKey);
+                    std::swap(slots[i].order, slots[j].order);
                     ++i;
                     --j;
                 }
             } while (i <= j);
-            // Carry on with the smaller part at once; keep the larger for later.
             if (j - left < right - i) {
                 if (i < right) Push(stack, {i, right});
                 right = j;
@@ -59,15 +60,260 @@ void QuickSortFaces(FaceArray& faces, std::int32_t lo, std::int32_t hi) {
     } while (stack.top != 1);
 }
 
+// Ranges of up to four slots are finished in one step: the quicksort only
+// compares keys, so its result on so few slots is a permutation fixed by how
+// each pair of keys compares (less, equal, greater). The table holds it for
+// every pattern, worked out by the plain quicksort itself: patterns of one
+// slot or none at 0, of two slots from 1, of three from 4, of four from 31.
+constexpr std::int32_t kSmallRange = 4;
+
+struct SmallPermutation {
+    std::uint8_t from[kSmallRange];  // slot i takes what slot from[i] held
+};
+
+struct KeyAndOrder {
+    std::int32_t depthKey;
+    std::int32_t order;
+};
+
+// 0, 1 or 2 as a is less than, equal to or greater than b.
+constexpr std::int32_t Comparison(std::int32_t a, std::int32_t b) { return (a >= b) + (a > b); }
+
+// The pattern of the first `count` keys, as the table numbers it. Worked out
+// for four keys and cut down to `count` without a branch.
+constexpr std::int32_t PatternIndex(const std::int32_t* k, std::int32_t count) {
+    constexpr std::int32_t kFirstOfCount[kSmallRange + 1] = {0, 0, 1, 4, 31};
+    const std::int32_t two = Comparison(k[0], k[1]);
+    const std::int32_t third = 3 * Comparison(k[0], k[2]) + 9 * Comparison(k[1], k[2]);
+    const std::int32_t fourth = 27 * Comparison(k[0], k[3]) + 81 * Comparison(k[1], k[3]) + 243 * Comparison(k[2], k[3]);
+    const std::int32_t pattern = (two & -std::int32_t{count >= 2}) + (third & -std::int32_t{count >= 3}) +
+                                 (fourth & -std::int32_t{count >= 4});
+    return kFirstOfCount[std::clamp(count, 0, kSmallRange)] + pattern;
+}
+
+constexpr auto kSmallPermutations = [] {
+    std::array<SmallPermutation, 31 + 729> table{};
+    for (SmallPermutation& entry : table) {
+        for (std::uint8_t i = 0; i < kSmallRange; ++i) entry.from[i] = i;
+    }
+    for (std::int32_t count = 2; count <= kSmallRange; ++count) {
+        // Every assignment of keys 0..count-1 to the slots: every pattern occurs.
+        std::int32_t assignments = 1;
+        for (std::int32_t i = 0; i < count; ++i) assignments *= count;
+        for (std::int32_t a = 0; a < assignments; ++a) {
+            std::int32_t keys[kSmallRange] = {};
+            KeyAndOrder slots[kSmallRange] = {};
+            for (std::int32_t i = 0, rest = a; i < count; ++i, rest /= count) {
+                keys[i] = rest % count;
+                slots[i] = {keys[i], i};
+            }
+            QuickSortSlots(slots, 0, count - 1);
+            SmallPermutation& entry = table[static_cast<std::size_t>(PatternIndex(keys, count))];
+            for (std::int32_t i = 0; i < count; ++i) entry.from[i] = static_cast<std::uint8_t>(slots[i].order);
+        }
+    }
+    return table;
+}();
+
+// Meshes up to this size are sorted in a compact copy on the stack.
+constexpr std::int32_t kCompactSortLimit = 4096;
+
+// Candidates are gathered eight keys at a time, so the arrays have room for a
+// group that reaches past the last slot.
+constexpr std::int32_t kGroup = 8;
+
+// The keys and orders apart, and room for each partition's candidate lists.
+struct CompactSort {
+    std::array<std::int32_t, kCompactSortLimit + kGroup> keys;
+    std::array<std::int32_t, kCompactSortLimit + kGroup> orders;
+    // Positions with key >= pivot, ascending, then a sentinel past any position.
+    std::array<std::int16_t, kCompactSortLimit + kGroup> atLeast;
+    // A sentinel before any position, then the positions with key <= pivot, ascending.
+    std::array<std::int16_t, kCompactSortLimit + 1 + kGroup> atMost;
+};
+
+struct CandidateCounts {
+    std::size_t atLeast, atMost;
+};
+
+#if defined(__SSE2__)
+// For each set of chosen lanes of a group of eight: the chosen lane numbers in
+// ascending order, and how many there are.
+struct alignas(16) LaneList {
+    std::int16_t lanes[kGroup];
+};
+
+constexpr auto kLaneLists = [] {
+    std::array<LaneList, 256> lists{};
+    for (int chosen = 0; chosen < 256; ++chosen) {
+        int count = 0;
+        for (int lane = 0; lane < kGroup; ++lane) {
+            if (chosen >> lane & 1) lists[static_cast<std::size_t>(chosen)].lanes[count++] = static_cast<std::int16_t>(lane);
+        }
+    }
+    return lists;
+}();
+
+constexpr auto kLaneCounts = [] {
+    std::array<std::uint8_t, 256> counts{};
+    for (int chosen = 0; chosen < 256; ++chosen) {
+        for (int lane = 0; lane < kGroup; ++lane) counts[static_cast<std::size_t>(chosen)] += chosen >> lane & 1;
+    }
+    return counts;
+}();
+
+// Lists the positions left..right whose key is >= pivot and those whose key
+// is <= pivot, eight keys per step, with no branch on any key.
+CandidateCounts CollectCandidates(CompactSort& sort, std::int32_t left, std::int32_t right, std::int32_t pivot) {
+    const __m128i pivots = _mm_set1_epi32(pivot);
+    __m128i positions = _mm_set1_epi16(static_cast<std::int16_t>(left));
+    CandidateCounts counts{0, 0};
+    for (std::int32_t x = left; x <= right; x += kGroup) {
+        const auto* keys = reinterpret_cast<const __m128i*>(sort.keys.data() + x);
+        const __m128i low = _mm_loadu_si128(keys);
+        const __m128i high = _mm_loadu_si128(keys + 1);
+        const __m128i below = _mm_packs_epi32(_mm_cmplt_epi32(low, pivots), _mm_cmplt_epi32(high, pivots));
+        const __m128i above = _mm_packs_epi32(_mm_cmpgt_epi32(low, pivots), _mm_cmpgt_epi32(high, pivots));
+        const auto bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(below, above)));
+        const unsigned inRange = 0xFFu >> (kGroup - std::min(right + 1 - x, kGroup));
+        const unsigned atLeast = ~bits & inRange;
+        const unsigned atMost = ~(bits >> 8) & inRange;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(sort.atLeast.data() + counts.atLeast),
+                         _mm_add_epi16(positions, _mm_load_si128(reinterpret_cast<const __m128i*>(kLaneLists[atLeast].lanes))));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(sort.atMost.data() + 1 + counts.atMost),
+                         _mm_add_epi16(positions, _mm_load_si128(reinterpret_cast<const __m128i*>(kLaneLists[atMost].lanes))));
+        counts.atLeast += kLaneCounts[atLeast];
+        counts.atMost += kLaneCounts[atMost];
+        positions = _mm_add_epi16(positions, _mm_set1_epi16(kGroup));
+    }
+    return counts;
+}
+#else
+CandidateCounts CollectCandidates(CompactSort& sort, std::int32_t left, std::int32_t right, std::int32_t pivot) {
+    CandidateCounts counts{0, 0};
+    for (std::int32_t x = left; x <= right; ++x) {
+        const std::int32_t key = sort.keys[static_cast<std::size_t>(x)];
+        sort.atLeast[counts.atLeast] = static_cast<std::int16_t>(x);
+        counts.atLeast += key >= pivot;
+        sort.atMost[counts.atMost + 1] = static_cast<std::int16_t>(x);
+        counts.atMost += key <= pivot;
+    }
+    return counts;
+}
+#endif
+
+// Where a partition's two scans stopped: i just past the left part, j just
+// before the right part.
+struct Crossing {
+    std::int32_t i, j;
+};
+
+// The same partition without a data-dependent branch per key. Before the scans
+// cross, the left scan stops exactly at the slots whose original key is >=
+// pivot, in order, and the right scan at those whose key is <= pivot, from the
+// right; so the k-th exchange pairs the k-th of each list, for as long as the
+// pair has not crossed (the pivot's own slot is in both lists, so there is at
+// least one). After the last exchange the scans, if they have not passed each
+// other already, stop at the next candidate or at the slot the other side's
+// last exchange filled, whichever comes first.
+Crossing PartitionCompact(CompactSort& sort, std::int32_t left, std::int32_t right) {
+    const std::int32_t pivot = sort.keys[static_cast<std::size_t>((left + right) >> 1)];
+    const CandidateCounts counts = CollectCandidates(sort, left, right, pivot);
+    const std::size_t atLeastCount = counts.atLeast, atMostCount = counts.atMost;
+    sort.atLeast[atLeastCount] = kCompactSortLimit;
+    sort.atMost[0] = -1;
+    // The k-th candidate from each end, k from 1; past either list, a sentinel.
+    const auto fromLeft = [&](std::size_t k) -> std::int32_t { return sort.atLeast[k - 1]; };
+    const auto fromRight = [&](std::size_t k) -> std::int32_t { return sort.atMost[atMostCount + 1 - k]; };
+    std::size_t k = 1;
+    do {
+        const auto a = static_cast<std::size_t>(fromLeft(k));
+        const auto b = static_cast<std::size_t>(fromRight(k));
+        std::swap(sort.keys[a], sort.keys[b]);
+        std::swap(sort.orders[a], sort.orders[b]);
+        ++k;
+    } while (fromLeft(k) <= fromRight(k));
+    const std::size_t exchanges = k - 1;
+    const std::int32_t lastLeft = fromLeft(exchanges);
+    const std::int32_t lastRight = fromRight(exchanges);
+    const bool passed = lastRight - lastLeft <= 1;  // the scans passed each other at the last exchange
+    return {passed ? lastLeft + 1 : std::min(fromLeft(exchanges + 1), lastRight),
+            passed ? lastRight - 1 : std::max(fromRight(exchanges + 1), lastLeft)};
+}
+
+// A range of up to four slots (or none) in one step and without a branch:
+// the four slots from `left` are read and written back, those past the range
+// unchanged. The arrays' spare room covers slots past the last face.
+void FinishSmallRange(CompactSort& sort, std::int32_t left, std::int32_t right) {
+    const auto first = static_cast<std::size_t>(left);
+    const std::int32_t* keys = sort.keys.data() + first;
+    const SmallPermutation& permutation = kSmallPermutations[static_cast<std::size_t>(PatternIndex(keys, right - left + 1))];
+    std::int32_t keysBefore[kSmallRange], ordersBefore[kSmallRange];
+    std::copy_n(keys, kSmallRange, keysBefore);
+    std::copy_n(sort.orders.data() + first, kSmallRange, ordersBefore);
+    for (std::size_t i = 0; i < kSmallRange; ++i) {
+        sort.keys[first + i] = keysBefore[permutation.from[i]];
+        sort.orders[first + i] = ordersBefore[permutation.from[i]];
+    }
+}
+
+// The plain quicksort's outer loops with the compact partition, ranges of up
+// to four slots finished from the table (a range's final order depends on its
+// own keys alone), and the choice of the part to carry on with made without a
+// branch: it goes either way at random.
+void QuickSortCompact(CompactSort& sort, std::int32_t lo, std::int32_t hi) {
+    RangeStack stack;
+    Push(stack, {lo, hi});
+    do {
+        auto [left, right] = Pop(stack);
+        while (right - left >= kSmallRange) {
+            const auto [i, j] = PartitionCompact(sort, left, right);
+            const bool leftIsSmaller = j - left < right - i;
+            const Range larger = leftIsSmaller ? Range{i, right} : Range{left, j};
+            left = leftIsSmaller ? left : i;
+            right = leftIsSmaller ? j : right;
+            stack.entries[stack.top] = larger;  // kept only when it holds two slots or more
+            stack.top += larger.low < larger.high;
+        }
+        FinishSmallRange(sort, left, right);
+    } while (stack.top != 1);
+}
+
+}  // namespace
+
+void QuickSortFaces(FaceArray& faces, std::int32_t lo, std::int32_t hi) {
+    QuickSortSlots(faces.data(), lo, hi);
+}
+
 void DepthSortFaces(const VertexArray& vertices, FaceArray& faces) {
     if (faces.empty()) return;
     const auto depth = [&](std::int32_t index) {
         return static_cast<double>(vertices[static_cast<std::size_t>(index)].tz);
     };
-    for (std::size_t f = 0; f < faces.size(); ++f) {
-        Face& face = faces[f];
-        face.depthKey = RoundToInt32((depth(face.vert1) + depth(face.vert0)) + depth(face.vert2));
-        face.order = static_cast<std::int32_t>(f);
+    const auto key = [&](const Face& face) {
+        return RoundToInt32((depth(face.vert1) + depth(face.vert0)) + depth(face.vert2));
+    };
+    const auto last = static_cast<std::int32_t>(faces.size() - 1);
+    if (faces.size() > static_cast<std::size_t>(kCompactSortLimit)) {
+        for (std::size_t f = 0; f < faces.size(); ++f) {
+            faces[f].depthKey = key(faces[f]);
+            faces[f].order = static_cast<std::int32_t>(f);
+        }
+        QuickSortFaces(faces, 0, last);
+        return;
     }
-    QuickSortFaces(faces, 0, static_cast<std::int32_t>(faces.size() - 1));
+    CompactSort sort;
+    for (std::size_t f = 0; f < faces.size(); ++f) {
+        sort.keys[f] = key(faces[f]);
+        sort.orders[f] = static_cast<std::int32_t>(f);
+    }
+    // The last group of keys, and the last small range, may reach past the
+    // last face: those slots are read (and written back unchanged).
+    std::fill_n(sort.keys.begin() + static_cast<std::ptrdiff_t>(faces.size()), kGroup, 0);
+    std::fill_n(sort.orders.begin() + static_cast<std::ptrdiff_t>(faces.size()), kGroup, 0);
+    QuickSortCompact(sort, 0, last);
+    for (std::size_t f = 0; f < faces.size(); ++f) {
+        faces[f].depthKey = sort.keys[f];
+        faces[f].order = sort.orders[f];
+    }
 }

@@ -18,3 +18,12 @@ void GouraudSpan(FrameBuffer& frameBuffer, std::int32_t x1, std::int32_t y, std:
 void GouraudTriangle(FrameBuffer& frameBuffer, std::int32_t x1, std::int32_t y1, std::int32_t x2,
                      std::int32_t y2, std::int32_t x3, std::int32_t y3, PackedColor c1,
                      PackedColor c2, PackedColor c3);
+
+// The same two fills written plainly, one division and one pixel at a time.
+// They are the reference: the fast paths above must give the same bytes for
+// every input, and the tests hold them to it. Change both together.
+void GouraudSpanPlain(FrameBuffer& frameBuffer, std::int32_t x1, std::int32_t y, std::int32_t x2,
+                      Fixed16 r1, Fixed16 r2, Fixed16 g1, Fixed16 g2, Fixed16 b1, Fixed16 b2);
+void GouraudTrianglePlain(FrameBuffer& frameBuffer, std::int32_t x1, std::int32_t y1,
+                          std::int32_t x2, std::int32_t y2, std::int32_t x3, std::int32_t y3,
+                          PackedColor c1, PackedColor c2, PackedColor c3);

@@ -1,5 +1,6 @@
 #include "raster/mesh_renderer.h"
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 
@@ -32,17 +33,30 @@ float Intensity(const Vertex& vertex, Vec3 light) {
     return dot > 1.0f ? 1.0f : dot;
 }
 
-PackedColor LitColor(const Vertex& vertex, float intensity) {
+}  // namespace
+
+PackedColor LitCornerColor(const Vertex& vertex, Vec3 lightDir) {
+    const float intensity = Intensity(vertex, lightDir);
     const auto channel = [&](float level) {
         return static_cast<std::uint32_t>(RoundToInt32(static_cast<double>(level) * intensity));
     };
     return channel(vertex.r) << 16 | channel(vertex.g) << 8 | channel(vertex.b);
 }
 
-}  // namespace
+namespace {
 
-void DrawMeshGouraud(FrameBuffer& frameBuffer, const VertexArray& vertices,
-                     const FaceArray& faces, Vec3 lightDir) {
+// Meshes up to this size keep each vertex's screen corner and lit colour in a
+// table on the stack: worked out once per vertex instead of once per corner of
+// every face that uses it.
+constexpr std::size_t kCachedMeshLimit = 4096;
+
+struct CornerCache {
+    std::array<ScreenPoint, kCachedMeshLimit> points;
+    std::array<PackedColor, kCachedMeshLimit> colours;
+};
+
+void DrawFaceByFace(FrameBuffer& frameBuffer, const VertexArray& vertices, const FaceArray& faces,
+                    Vec3 lightDir) {
     const auto vertexAt = [&](std::int32_t index) -> const Vertex& {
         return vertices[static_cast<std::size_t>(index)];
     };
@@ -58,7 +72,44 @@ void DrawMeshGouraud(FrameBuffer& frameBuffer, const VertexArray& vertices,
         // Back faces, and faces that collapse onto a line, cost no lighting.
         if (Orientation(p0, p1, p2) <= 0) continue;
         GouraudTriangle(frameBuffer, p0.x, p0.y, p1.x, p1.y, p2.x, p2.y,
-                        LitColor(v0, Intensity(v0, lightDir)), LitColor(v1, Intensity(v1, lightDir)),
-                        LitColor(v2, Intensity(v2, lightDir)));
+                        LitCornerColor(v0, lightDir), LitCornerColor(v1, lightDir),
+                        LitCornerColor(v2, lightDir));
+    }
+}
+
+void DrawFromCache(FrameBuffer& frameBuffer, const VertexArray& vertices, const FaceArray& faces,
+                   Vec3 lightDir) {
+    CornerCache cache;
+    for (std::size_t v = 0; v < vertices.size(); ++v) {
+        cache.points[v] = RoundedScreenPosition(vertices[v]);
+        cache.colours[v] = LitCornerColor(vertices[v], lightDir);
+    }
+    const auto corner = [&](std::int32_t index) { return cache.points[static_cast<std::size_t>(index)]; };
+    const auto colour = [&](std::int32_t index) { return cache.colours[static_cast<std::size_t>(index)]; };
+    // The faces that turn toward the viewer, in drawing order, listed without a
+    // branch on each face's orientation (half of them turn away, at random).
+    std::array<std::int32_t, kCachedMeshLimit> drawn;
+    std::size_t drawnCount = 0;
+    for (const Face& slot : faces) {
+        const Face& face = faces[static_cast<std::size_t>(slot.order)];
+        drawn[drawnCount] = slot.order;
+        drawnCount += Orientation(corner(face.vert0), corner(face.vert1), corner(face.vert2)) > 0;
+    }
+    for (std::size_t k = 0; k < drawnCount; ++k) {
+        const Face& face = faces[static_cast<std::size_t>(drawn[k])];
+        const ScreenPoint p0 = corner(face.vert0), p1 = corner(face.vert1), p2 = corner(face.vert2);
+        GouraudTriangle(frameBuffer, p0.x, p0.y, p1.x, p1.y, p2.x, p2.y, colour(face.vert0),
+                        colour(face.vert1), colour(face.vert2));
+    }
+}
+
+}  // namespace
+
+void DrawMeshGouraud(FrameBuffer& frameBuffer, const VertexArray& vertices,
+                     const FaceArray& faces, Vec3 lightDir) {
+    if (vertices.size() <= kCachedMeshLimit && faces.size() <= kCachedMeshLimit) {
+        DrawFromCache(frameBuffer, vertices, faces, lightDir);
+    } else {
+        DrawFaceByFace(frameBuffer, vertices, faces, lightDir);
     }
 }

@@ -9,3 +9,7 @@
 // fills the face with Gouraud shading. lightDir is a unit vector toward the light.
 void DrawMeshGouraud(FrameBuffer& frameBuffer, const VertexArray& vertices,
                      const FaceArray& faces, Vec3 lightDir);
+
+// The colour of one corner: its own colour scaled by the clamped diffuse term
+// of its transformed normal against lightDir, each channel rounded.
+PackedColor LitCornerColor(const Vertex& vertex, Vec3 lightDir);

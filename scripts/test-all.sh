@@ -38,6 +38,7 @@ stage "Windows cross build (mingw)" cross_build
 stage "host debug build and tests" build_and_test debug
 stage "host tests under AddressSanitizer and UndefinedBehaviorSanitizer" build_and_test asan
 stage "fuzzing, ${FUZZ_SECONDS:-20} s per target" bash scripts/fuzz.sh
+stage "host build without SIMD paths, and tests" build_and_test portable
 
 echo "=== stages: ${passed} passed, ${failed} failed${failed_stages:+ (${failed_stages[*]})}"
 [ "${failed}" -eq 0 ]

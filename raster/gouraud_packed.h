@@ -1,0 +1,30 @@
+// The triangle fill for the triangles a mesh on the screen is made of, with a
+// pixel's channels packed in one register: one walk for SSE2 and one for
+// AVX2. GouraudTriangle chooses between them and the general fill.
+#pragma once
+
+#include <cstdint>
+
+#include "raster/frame_buffer.h"
+
+#if defined(__SSE2__)
+
+// Whether the packed walks may fill this triangle: every corner on the screen
+// and above the last row, every colour with a zero top byte. They then give
+// exactly the pixels of GouraudTrianglePlain.
+bool FitsPackedTriangle(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2,
+                        std::int32_t x3, std::int32_t y3, PackedColor c1, PackedColor c2, PackedColor c3);
+
+void FillTrianglePackedSse2(FrameBuffer& frameBuffer, std::int32_t x1, std::int32_t y1, std::int32_t x2,
+                            std::int32_t y2, std::int32_t x3, std::int32_t y3, PackedColor c1,
+                            PackedColor c2, PackedColor c3);
+
+// Only where ProcessorHasAvx2().
+void FillTrianglePackedAvx2(FrameBuffer& frameBuffer, std::int32_t x1, std::int32_t y1, std::int32_t x2,
+                            std::int32_t y2, std::int32_t x3, std::int32_t y3, PackedColor c1,
+                            PackedColor c2, PackedColor c3);
+
+// Whether this processor, and the system, run AVX2 code.
+bool ProcessorHasAvx2();
+
+#endif
