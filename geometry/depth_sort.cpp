@@ -157,7 +157,8 @@ constexpr auto kLaneLists = [] {
 constexpr auto kLaneCounts = [] {
     std::array<std::uint8_t, 256> counts{};
     for (int chosen = 0; chosen < 256; ++chosen) {
-        for (int lane = 0; lane < kGroup; ++lane) counts[static_cast<std::size_t>(chosen)] += chosen >> lane & 1;
+        for (int lane = 0; lane < kGroup; ++lane) counts[static_cast<std::size_t>(chosen)] =
+            static_cast<std::uint8_t>(counts[static_cast<std::size_t>(chosen)] + (chosen >> lane & 1));
     }
     return counts;
 }();

@@ -17,11 +17,31 @@ ScreenPoint RoundedScreenPosition(const Vertex& vertex) {
     return {RoundToInt32(vertex.sx), RoundToInt32(vertex.sy)};
 }
 
-// Positive when the corners run counter-clockwise on the screen (y downward).
-// Worked in 64 bits, so corners far off the screen cannot overflow it.
-std::int64_t Orientation(ScreenPoint p0, ScreenPoint p1, ScreenPoint p2) {
-    return (std::int64_t{p1.x} - p0.x) * (std::int64_t{p0.y} - p2.y) -
-           (std::int64_t{p1.y} - p0.y) * (std::int64_t{p0.x} - p2.x);
+// Whether a * b - c * d is positive, exactly, for factors below 2^33 in
+// magnitude (differences of 32-bit coordinates), whose products overflow 64
+// bits: each factor is split at bit 16 and the partial sums are carried.
+bool DifferenceOfProductsIsPositive(std::int64_t a, std::int64_t b, std::int64_t c, std::int64_t d) {
+    const auto high = [](std::int64_t v) { return v >> 16; };   // toward minus infinity
+    const auto low = [](std::int64_t v) { return v & 0xFFFF; };  // so v = high * 2^16 + low
+    std::int64_t low16 = low(a) * low(b) - low(c) * low(d);
+    std::int64_t middle = high(a) * low(b) + low(a) * high(b) - high(c) * low(d) - low(c) * high(d) +
+                          (low16 >> 16);
+    const std::int64_t top = high(a) * high(b) - high(c) * high(d) + (middle >> 16);
+    low16 &= 0xFFFF;
+    middle &= 0xFFFF;
+    // Now the value is top * 2^32 plus a part from 0 to 2^32 - 1.
+    return top > 0 || (top == 0 && (middle | low16) != 0);
+}
+
+bool FacesViewer(ScreenPoint p0, ScreenPoint p1, ScreenPoint p2) {
+    const std::int64_t a = std::int64_t{p1.x} - p0.x, b = std::int64_t{p0.y} - p2.y;
+    const std::int64_t c = std::int64_t{p1.y} - p0.y, d = std::int64_t{p0.x} - p2.x;
+    constexpr std::int64_t kSafe = std::int64_t{1} << 31;  // products stay below 2^62
+    if (a > -kSafe && a < kSafe && b > -kSafe && b < kSafe && c > -kSafe && c < kSafe &&
+        d > -kSafe && d < kSafe) {
+        return a * b - c * d > 0;
+    }
+    return DifferenceOfProductsIsPositive(a, b, c, d);
 }
 
 // Clamped to 0..1; NaN counts as facing away.
@@ -34,6 +54,11 @@ float Intensity(const Vertex& vertex, Vec3 light) {
 }
 
 }  // namespace
+
+bool FacesViewer(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1, std::int32_t x2,
+                 std::int32_t y2) {
+    return FacesViewer(ScreenPoint{x0, y0}, ScreenPoint{x1, y1}, ScreenPoint{x2, y2});
+}
 
 PackedColor LitCornerColor(const Vertex& vertex, Vec3 lightDir) {
     const float intensity = Intensity(vertex, lightDir);
@@ -70,7 +95,7 @@ void DrawFaceByFace(FrameBuffer& frameBuffer, const VertexArray& vertices, const
         const ScreenPoint p1 = RoundedScreenPosition(v1);
         const ScreenPoint p2 = RoundedScreenPosition(v2);
         // Back faces, and faces that collapse onto a line, cost no lighting.
-        if (Orientation(p0, p1, p2) <= 0) continue;
+        if (!FacesViewer(p0, p1, p2)) continue;
         GouraudTriangle(frameBuffer, p0.x, p0.y, p1.x, p1.y, p2.x, p2.y,
                         LitCornerColor(v0, lightDir), LitCornerColor(v1, lightDir),
                         LitCornerColor(v2, lightDir));
@@ -93,7 +118,7 @@ void DrawFromCache(FrameBuffer& frameBuffer, const VertexArray& vertices, const 
     for (const Face& slot : faces) {
         const Face& face = faces[static_cast<std::size_t>(slot.order)];
         drawn[drawnCount] = slot.order;
-        drawnCount += Orientation(corner(face.vert0), corner(face.vert1), corner(face.vert2)) > 0;
+        drawnCount += FacesViewer(corner(face.vert0), corner(face.vert1), corner(face.vert2));
     }
     for (std::size_t k = 0; k < drawnCount; ++k) {
         const Face& face = faces[static_cast<std::size_t>(drawn[k])];

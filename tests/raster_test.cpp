@@ -342,3 +342,32 @@ TEST(Renderer, PaintsInSlotOrderReadingCornersFromTheNamedFace) {
     DrawMeshGouraud(guarded->frame, mesh.vertices, mesh.faces, kTowardViewer);
     EXPECT_EQ(Pixel(guarded->frame, 1, 1) >> 16, 10u);
 }
+
+// The exact answer, for comparison: a GCC and clang extension on 64-bit hosts.
+__extension__ using Int128 = __int128;
+
+TEST(Renderer, CullingIsExactForCornersAnywhere) {
+    EXPECT_TRUE(FacesViewer(0, 0, 0, 10, 10, 0));
+    EXPECT_FALSE(FacesViewer(0, 0, 10, 0, 0, 10));
+    EXPECT_FALSE(FacesViewer(0, 0, 2, 2, 4, 4));
+    // Far off the screen the products need more than 64 bits.
+    const std::int32_t lo = INT32_MIN, hi = INT32_MAX;
+    EXPECT_TRUE(FacesViewer(lo, lo, lo, hi, hi, lo));
+    EXPECT_FALSE(FacesViewer(lo, lo, hi, lo, lo, hi));
+    EXPECT_FALSE(FacesViewer(lo + 1, lo + 1, 0, 0, hi, hi));  // on one line
+    std::mt19937_64 random(99);
+    const auto pick = [&] {
+        switch (random() % 3) {
+            case 0: return static_cast<std::int32_t>(random());
+            case 1: return static_cast<std::int32_t>(random() % 2 ? lo + random() % 8 : hi - random() % 8);
+            default: return static_cast<std::int32_t>(random() % 2001) - 1000;
+        }
+    };
+    for (int round = 0; round < 200000; ++round) {
+        const std::int32_t x0 = pick(), y0 = pick(), x1 = pick(), y1 = pick(), x2 = pick(), y2 = pick();
+        const Int128 a = Int128{x1} - x0, b = Int128{y0} - y2;
+        const Int128 c = Int128{y1} - y0, d = Int128{x0} - x2;
+        ASSERT_EQ(FacesViewer(x0, y0, x1, y1, x2, y2), a * b - c * d > 0)
+            << x0 << "," << y0 << " " << x1 << "," << y1 << " " << x2 << "," << y2;
+    }
+}
