@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "display/converter_groups.h"
 #include "display/pixel_formulas.h"
 
 namespace {
@@ -47,31 +48,75 @@ constexpr LayoutRow kLayouts[] = {
     {16, 0x001F, 0x03E0, 0x7C00, ConvertBgr555},
 };
 
+#if defined(DEMO_HAVE_SSE2_GROUPS)
+const GroupPaths& kBaselineGroupPaths = kSse2GroupPaths;
+#else
+constexpr GroupPaths kBaselineGroupPaths = {CopyWholeRow, NoGroups, NoGroups, NoGroups,
+                                            NoGroups,     NoGroups, NoGroups, NoGroups};
+#endif
+
+// The only place that picks between the fast paths: the widest set that this
+// build has and this processor runs.
+const GroupPaths& ChooseGroupPaths() {
+#if defined(DEMO_HAVE_AVX2_GROUPS)
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx2")) return kAvx2GroupPaths;
+#endif
+    return kBaselineGroupPaths;
+}
+
+// Chosen once at start-up; before that, for any converter called from another
+// file's static initialisation, the baseline set is already in place.
+constinit const GroupPaths* activeGroupPaths = &kBaselineGroupPaths;
+[[maybe_unused]] const bool groupPathsChosen = (activeGroupPaths = &ChooseGroupPaths(), true);
+
+const GroupPaths& ActiveGroupPaths() { return *activeGroupPaths; }
+
+// Whole groups through the fast path, then the row's tail through the formula.
+template <typename Formula>
+void ConvertRow(const void* source, void* destination, std::int32_t count, GroupPath groups,
+                Formula formula) {
+    const auto* in = static_cast<const std::uint8_t*>(source);
+    auto* out = static_cast<std::uint8_t*>(destination);
+    const std::int32_t done = count > 0 ? groups(in, out, count) : 0;
+    constexpr std::size_t kBytesPerPixel = sizeof(decltype(formula(0u)));
+    ConvertEach(in + static_cast<std::size_t>(done) * 4, out + static_cast<std::size_t>(done) * kBytesPerPixel,
+                count - done, formula);
+}
+
 }  // namespace
 
+std::int32_t NoGroups(const std::uint8_t*, std::uint8_t*, std::int32_t) { return 0; }
+
+// Where there are no vector paths the C library's copy is the best at hand.
+std::int32_t CopyWholeRow(const std::uint8_t* source, std::uint8_t* destination, std::int32_t count) {
+    std::memcpy(destination, source, static_cast<std::size_t>(count) * 4);
+    return count;
+}
+
 void ConvertRgb32(const void* source, void* destination, std::int32_t count) {
-    if (count > 0) std::memcpy(destination, source, static_cast<std::size_t>(count) * 4);
+    ConvertRow(source, destination, count, ActiveGroupPaths().rgb32, pixel::Rgb32);
 }
 void ConvertBgr32(const void* source, void* destination, std::int32_t count) {
-    ConvertEach(source, destination, count, pixel::Bgr32);
+    ConvertRow(source, destination, count, ActiveGroupPaths().bgr32, pixel::Bgr32);
 }
 void ConvertRgb24(const void* source, void* destination, std::int32_t count) {
-    ConvertEach(source, destination, count, pixel::Rgb24);
+    ConvertRow(source, destination, count, ActiveGroupPaths().rgb24, pixel::Rgb24);
 }
 void ConvertBgr24(const void* source, void* destination, std::int32_t count) {
-    ConvertEach(source, destination, count, pixel::Bgr24);
+    ConvertRow(source, destination, count, ActiveGroupPaths().bgr24, pixel::Bgr24);
 }
 void ConvertRgb565(const void* source, void* destination, std::int32_t count) {
-    ConvertEach(source, destination, count, pixel::Rgb565);
+    ConvertRow(source, destination, count, ActiveGroupPaths().rgb565, pixel::Rgb565);
 }
 void ConvertBgr565(const void* source, void* destination, std::int32_t count) {
-    ConvertEach(source, destination, count, pixel::Bgr565);
+    ConvertRow(source, destination, count, ActiveGroupPaths().bgr565, pixel::Bgr565);
 }
 void ConvertRgb555(const void* source, void* destination, std::int32_t count) {
-    ConvertEach(source, destination, count, pixel::Rgb555);
+    ConvertRow(source, destination, count, ActiveGroupPaths().rgb555, pixel::Rgb555);
 }
 void ConvertBgr555(const void* source, void* destination, std::int32_t count) {
-    ConvertEach(source, destination, count, pixel::Bgr555);
+    ConvertRow(source, destination, count, ActiveGroupPaths().bgr555, pixel::Bgr555);
 }
 
 RowConverter SelectRowConverter(std::uint32_t bitsPerPixel, std::uint32_t redMask,

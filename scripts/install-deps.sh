@@ -9,7 +9,7 @@ host_packages=(
   zlib1g-dev libstb-dev
   libsdl2-dev libpixman-1-dev libosmesa6-dev
   clang libclang-rt-14-dev
-  xvfb xauth xdotool imagemagick libx11-dev
+  xvfb xauth xdotool imagemagick libx11-dev libxfixes-dev
   g++-mingw-w64-i686 libz-mingw-w64-dev
 )
 # Wine runs the 32-bit Windows programs; its DirectDraw needs OpenGL for

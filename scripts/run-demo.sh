@@ -1,15 +1,25 @@
 #!/usr/bin/env bash
-# Builds the demo and shows it. Until a display back-end exists on this
-# platform, renders a turn of the torus into PNG files instead.
+# Builds the demo and shows it in a window (Esc or closing the window ends it).
+# Where no display is available, renders a turn of the torus into PNG files
+# instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
 cmake --preset release >/dev/null
-cmake --build --preset release --target demo-snapshot
+cmake --build --preset release --target demo-windowed demo-snapshot
+
+echo "Starting demo-windowed: press Esc in its window to quit."
+code=0
+./build/release/display/sdl/demo-windowed || code=$?
+# The program says nothing itself; exit code 255 means it found no display.
+if [ "${code}" -ne 255 ]; then
+  exit "${code}"
+fi
+echo "No display available: demo-windowed could not open a window."
 
 out_dir=${DEMO_OUT_DIR:-out/frames}
 mkdir -p "${out_dir}"
 seed=$(( $(date +%s) % 100000 ))
 ./build/release/tools/demo-snapshot --seed "${seed}" --count 36 -o "${out_dir}/frame%03d.png" >/dev/null
-echo "Rendered 36 frames of seed ${seed} to ${out_dir}/frame000.png .. frame035.png"
+echo "Rendered 36 frames of seed ${seed} to ${out_dir}/frame000.png .. frame035.png instead"

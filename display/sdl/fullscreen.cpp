@@ -1,0 +1,51 @@
+// demo-fullscreen: the display switched to a mode of the frame's size, the
+// mouse cursor hidden, and nothing drawn while the program is in the background.
+#include <vector>
+
+#include "display/sdl/sdl_formats.h"
+#include "display/sdl/sdl_screen.h"
+
+namespace {
+
+constexpr int kDisplay = 0;  // the primary display
+
+std::vector<SDL_DisplayMode> ListDisplayModes() {
+    std::vector<SDL_DisplayMode> modes;
+    const int count = SDL_GetNumDisplayModes(kDisplay);
+    for (int i = 0; i < count; ++i) {
+        SDL_DisplayMode mode;
+        if (SDL_GetDisplayMode(kDisplay, i, &mode) == 0) modes.push_back(mode);
+    }
+    return modes;
+}
+
+}  // namespace
+
+// The window starts out on the display's top-left corner and, in the fallback,
+// as large as the desktop: that already covers the screen where no window
+// manager is there to carry out the fullscreen request.
+bool OpenDisplayWindow(const char* title, std::int32_t width, std::int32_t height,
+                       SDL_Window*& window) {
+    SDL_Rect desktop;
+    if (SDL_GetDisplayBounds(kDisplay, &desktop) != 0) return false;
+    SDL_DisplayMode mode;
+    if (FindFullscreenMode(ListDisplayModes(), width, height, mode)) {
+        window = SDL_CreateWindow(title, desktop.x, desktop.y, width, height, SDL_WINDOW_SHOWN);
+        if (window == nullptr) return false;
+        if (SDL_SetWindowDisplayMode(window, &mode) != 0) return false;
+        if (SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN) != 0) return false;
+    } else {
+        // No mode of the frame's size: the frame sits in the middle of a window
+        // as large as the desktop.
+        window = SDL_CreateWindow(title, desktop.x, desktop.y, desktop.w, desktop.h,
+                                  SDL_WINDOW_FULLSCREEN_DESKTOP);
+        if (window == nullptr) return false;
+    }
+    SDL_ShowCursor(SDL_DISABLE);
+    return true;
+}
+
+bool DisplayIsActive(SDL_Window* window) {
+    const Uint32 flags = SDL_GetWindowFlags(window);
+    return (flags & SDL_WINDOW_INPUT_FOCUS) != 0 && (flags & SDL_WINDOW_MINIMIZED) == 0;
+}

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# demo-fullscreen on an Xvfb screen of WIDTHxHEIGHTxDEPTH. On 640 x 480 the
+# frame is the whole screen; on a larger one, with no 640 x 480 mode to switch
+# to, it sits in the middle of a black screen. Either way the cursor is hidden,
+# drawing stops while another window has the focus, and Esc ends it with 0.
+screen=${1:?screen}
+E2E_NAME="fullscreen-${screen}"
+# shellcheck source=tests/sdl/e2e/lib.sh
+source "$(dirname "$0")/lib.sh"
+: "${DEMO_FULLSCREEN:?}"
+
+IFS=x read -r width height _ <<<"${screen}"
+frame_x=$(((width - 640) / 2))
+frame_y=$(((height - 480) / 2))
+
+start_xvfb "${screen}"
+start_program "${DEMO_FULLSCREEN}"
+window=$(program_window)
+expect_geometry "${window}" "0 0 ${width} ${height}"
+
+xdotool mousemove $((width / 2)) $((height / 2))
+wait_for_hidden_cursor
+
+focus "${window}"
+wait_for_torus "${frame_x}" "${frame_y}" 640 480 torus
+if [ "${width}" -ne 640 ] || [ "${height}" -ne 480 ]; then
+  # Black around the frame too: the white root would show wherever the window
+  # left the screen uncovered.
+  expect_torus "${shot_dir}/torus.png" 0 0 "${width}" "${height}"
+fi
+expect_spinning spin
+
+focus none
+wait_until_still in-background
+focus "${window}"
+expect_spinning back-in-front
+
+xdotool key Escape
+wait_for_exit 2
+[ "${exit_code}" -eq 0 ] || fail "Esc ended it with exit code ${exit_code}"
+expect_no_output
+note "passed"

@@ -1,0 +1,201 @@
+# shellcheck shell=bash
+# Shared steps of the end-to-end tests: a private Xvfb, one program under test,
+# screenshots, and clean-up whatever happens. Sourced by the scenario scripts.
+set -euo pipefail
+
+: "${X11_TEST_HELPER:?}" "${E2E_OUT_DIR:?}"
+
+work_dir=
+xvfb_pid=
+program_pid=
+exit_code=  # of the program, set by wait_for_exit
+
+cleanup() {
+  if [ -n "${program_pid}" ] && kill -0 "${program_pid}" 2>/dev/null; then
+    kill -KILL "${program_pid}" 2>/dev/null || true
+  fi
+  if [ -n "${xvfb_pid}" ]; then
+    kill "${xvfb_pid}" 2>/dev/null || true
+    wait "${xvfb_pid}" 2>/dev/null || true
+  fi
+  if [ -n "${work_dir}" ]; then rm -rf "${work_dir}"; fi
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+note() { echo "-- $*"; }
+
+# Screenshots are kept here for a look after the run.
+shot_dir="${E2E_OUT_DIR}/${E2E_NAME:?}"
+rm -rf "${shot_dir}"
+mkdir -p "${shot_dir}"
+work_dir=$(mktemp -d)
+
+# start_xvfb WIDTHxHEIGHTxDEPTH: a server on a display number it picks itself.
+# The white root shows through wherever no window covers it.
+start_xvfb() {
+  local screen=$1 display_file="${work_dir}/display"
+  Xvfb -displayfd 3 -screen 0 "${screen}" -nolisten tcp -noreset -wr \
+    3>"${display_file}" >"${work_dir}/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 200); do
+    if [ -s "${display_file}" ]; then
+      DISPLAY=":$(head -n1 "${display_file}")"
+      export DISPLAY
+      note "Xvfb ${screen} on ${DISPLAY}"
+      return 0
+    fi
+    kill -0 "${xvfb_pid}" 2>/dev/null || break
+    sleep 0.05
+  done
+  cat "${work_dir}/xvfb.log" >&2
+  fail "Xvfb did not start"
+}
+
+# start_program PATH: runs it in the background, its output kept to be checked.
+start_program() {
+  "$1" >"${work_dir}/stdout" 2>"${work_dir}/stderr" &
+  program_pid=$!
+}
+
+program_window() {
+  "${X11_TEST_HELPER}" window-of-pid "${program_pid}" 30000 ||
+    fail "no window of the program appeared"
+}
+
+# wait_for_exit SECONDS: the program's exit code, or failure when it runs on.
+wait_for_exit() {
+  local limit_ms=$(($1 * 1000)) waited_ms=0
+  while kill -0 "${program_pid}" 2>/dev/null; do
+    [ "${waited_ms}" -lt "${limit_ms}" ] || fail "still running after $1 s"
+    sleep 0.05
+    waited_ms=$((waited_ms + 50))
+  done
+  local code=0
+  wait "${program_pid}" || code=$?
+  program_pid=
+  note "exited with code ${code} after about ${waited_ms} ms"
+  # shellcheck disable=SC2034  # read by the scenario scripts
+  exit_code=${code}
+}
+
+expect_running() {
+  kill -0 "${program_pid}" 2>/dev/null || fail "the program ended: $*"
+}
+
+expect_no_output() {
+  if [ -s "${work_dir}/stdout" ] || [ -s "${work_dir}/stderr" ]; then
+    cat "${work_dir}/stdout" "${work_dir}/stderr" >&2
+    fail "the program wrote to the console"
+  fi
+}
+
+# shoot NAME: a PNG of the whole screen, its path on stdout. The screen, not the
+# window: on a 16-bit screen `import` misreads the colours of a window of its own.
+shoot() {
+  local path="${shot_dir}/$1.png"
+  import -silent -window root "${path}" || fail "screenshot failed"
+  echo "${path}"
+}
+
+coloured() { "${X11_TEST_HELPER}" png-coloured "$@"; }
+nonblack() { "${X11_TEST_HELPER}" png-nonblack "$@"; }
+
+# The torus has at least about 5800 coloured pixels in the middle half of the
+# frame at any angle; an empty black or white screen has none.
+least_torus=3000
+differing() { "${X11_TEST_HELPER}" png-differ "$1" "$2"; }
+
+# expect_torus PNG X Y W H: the frame at (X, Y) on the screen shows the torus:
+# many coloured pixels around its centre, black corners.
+expect_torus() {
+  local png=$1 x=$2 y=$3 w=$4 h=$5 c=16
+  local centre
+  centre=$(coloured "${png}" $((x + w / 4)) $((y + h / 4)) $((w / 2)) $((h / 2)))
+  [ "${centre}" -ge "${least_torus}" ] || fail "only ${centre} coloured pixels around the centre of ${png}"
+  local corner
+  for corner in "${x} ${y}" "$((x + w - c)) ${y}" "${x} $((y + h - c))" \
+    "$((x + w - c)) $((y + h - c))"; do
+    # shellcheck disable=SC2086
+    [ "$(nonblack "${png}" ${corner} ${c} ${c})" -eq 0 ] || fail "corner at ${corner} of ${png} is not black"
+  done
+  note "torus in ${png##*/}: ${centre} coloured pixels around the centre, black corners"
+}
+
+# wait_for_torus X Y W H NAME: polls screenshots until the torus shows there.
+wait_for_torus() {
+  local x=$1 y=$2 w=$3 h=$4 name=$5 png
+  for attempt in $(seq 100); do
+    png=$(shoot "${name}")
+    if [ "$(coloured "${png}" $((x + w / 4)) $((y + h / 4)) $((w / 2)) $((h / 2)))" -ge "${least_torus}" ]; then
+      expect_torus "${png}" "${x}" "${y}" "${w}" "${h}"
+      return 0
+    fi
+    [ "${attempt}" -lt 100 ] || break
+    sleep 0.1
+  done
+  fail "the torus did not show; last screenshot ${png}"
+}
+
+# expect_spinning NAME: two screenshots a moment apart differ.
+expect_spinning() {
+  local name=$1 first second count
+  first=$(shoot "${name}-a")
+  for attempt in $(seq 50); do
+    sleep 0.1
+    second=$(shoot "${name}-b")
+    count=$(differing "${first}" "${second}")
+    if [ "${count}" -gt 0 ]; then
+      note "spinning: ${count} pixels changed"
+      return 0
+    fi
+    [ "${attempt}" -lt 50 ] || break
+  done
+  fail "the picture did not change in 5 s"
+}
+
+# wait_until_still NAME: polls until two screenshots half a second apart are
+# the same.
+wait_until_still() {
+  local name=$1 first second count
+  for attempt in $(seq 20); do
+    first=$(shoot "${name}-a")
+    sleep 0.5
+    second=$(shoot "${name}-b")
+    count=$(differing "${first}" "${second}")
+    if [ "${count}" -eq 0 ]; then
+      note "still: nothing changed in half a second"
+      return 0
+    fi
+    [ "${attempt}" -lt 20 ] || break
+  done
+  fail "the picture kept changing (${count} pixels in half a second)"
+}
+
+expect_geometry() {
+  local window=$1 expected=$2 actual
+  actual=$("${X11_TEST_HELPER}" geometry "${window}")
+  [ "${actual}" = "${expected}" ] || fail "window at '${actual}', expected '${expected}'"
+  note "window at ${actual}"
+}
+
+focus() {
+  "${X11_TEST_HELPER}" focus "$1"
+}
+
+wait_for_hidden_cursor() {
+  local report
+  for attempt in $(seq 100); do
+    if report=$("${X11_TEST_HELPER}" cursor-hidden); then
+      note "${report}"
+      return 0
+    fi
+    [ "${attempt}" -lt 100 ] || break
+    sleep 0.05
+  done
+  fail "the cursor still shows: ${report}"
+}

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# demo-windowed on a 1024 x 768 Xvfb screen of the given depth.
+#   windowed.sh show DEPTH    the spinning torus, centred, in a 640 x 480 window
+#   windowed.sh keys DEPTH    other keys leave it running, Esc ends it with 0
+#   windowed.sh close DEPTH   a close request ends it with 0
+scenario=${1:?scenario} depth=${2:?depth}
+E2E_NAME="windowed-${scenario}-${depth}"
+# shellcheck source=tests/sdl/e2e/lib.sh
+source "$(dirname "$0")/lib.sh"
+: "${DEMO_WINDOWED:?}"
+
+start_xvfb "1024x768x${depth}"
+start_program "${DEMO_WINDOWED}"
+window=$(program_window)
+expect_geometry "${window}" "192 144 640 480"
+wait_for_torus 192 144 640 480 torus
+
+case "${scenario}" in
+  show)
+    expect_spinning spin
+    ;;
+  keys)
+    focus "${window}"
+    xdotool key a space Return q F4 Tab
+    sleep 0.5
+    expect_running "after other keys"
+    expect_spinning after-keys
+    start=$(date +%s%N)
+    xdotool key Escape
+    wait_for_exit 2
+    [ "${exit_code}" -eq 0 ] || fail "Esc ended it with exit code ${exit_code}"
+    note "Esc to exit: $((($(date +%s%N) - start) / 1000000)) ms"
+    ;;
+  close)
+    "${X11_TEST_HELPER}" close "${window}"
+    wait_for_exit 2
+    [ "${exit_code}" -eq 0 ] || fail "a close request ended it with exit code ${exit_code}"
+    ;;
+  *) fail "unknown scenario ${scenario}" ;;
+esac
+expect_no_output
+note "passed"
