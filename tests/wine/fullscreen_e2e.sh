@@ -47,6 +47,36 @@ expect_frame_on_screen() {
   field "${sample}" hash
 }
 
+# The window is made 0 x 0 and only exclusive mode sizes it to the screen, a
+# moment after it can first be seen.
+expect_whole_screen() {
+  local window=$1 geometry waited=0
+  while geometry=$(x_tool geometry "${window}") && [ "${geometry}" != "0 0 640 480" ]; do
+    [ "${waited}" -lt 100 ] || fail "the window covers ${geometry} 10 s after it appeared, not the whole screen"
+    program_running || fail "the program ended before its window covered the screen"
+    sleep 0.1
+    waited=$((waited + 1))
+  done
+  [ "${geometry}" = "0 0 640 480" ] || fail "the window's geometry cannot be read"
+  log "the window covers the whole screen"
+}
+
+# Nothing is drawn until the window system has made the program the active
+# application.
+wait_for_first_frame() {
+  local waited=0 centre
+  while :; do
+    centre=$(x_tool sample 160 80 320 320)
+    [ $(($(field "${centre}" pixels) - $(field "${centre}" black) - $(field "${centre}" white))) -lt 2000 ] ||
+      break
+    [ "${waited}" -lt 100 ] || fail "no frame on the screen 10 s after the window covered it: ${centre}"
+    program_running || fail "the program ended before it drew a frame"
+    sleep 0.1
+    waited=$((waited + 1))
+  done
+  sleep 0.5  # a few more frames
+}
+
 expect_spinning() {
   local first second
   first=$(expect_frame_on_screen)
@@ -112,7 +142,7 @@ expect_mode_trace() {
 }
 
 scenario_spin() {
-  local depth=$1 exe=$2 format modes pixel_format window geometry started seen dumped i flips matches
+  local depth=$1 exe=$2 format modes pixel_format window started seen dumped i flips matches
   frame_match=$3
   case "${depth}" in
     24)
@@ -133,9 +163,8 @@ scenario_spin() {
   WINEDEBUG=-all,trace+ddraw start_program "${exe}"
   window=$(wait_for_window "${kTitle}" "${kStartSeconds}")
   seen=$(uptime_seconds)
-  geometry=$(x_tool geometry "${window}")
-  [ "${geometry}" = "0 0 640 480" ] || fail "the window covers ${geometry}, not the whole screen"
-  sleep 1  # the first frames
+  expect_whole_screen "${window}"
+  wait_for_first_frame
   expect_spinning
   for ((i = 1; i <= kDumps; i++)); do
     x_tool dump 0 0 640 480 "${session_dir}/screen${i}.raw"
