@@ -210,6 +210,21 @@ TEST_F(WindowedScreen, FailedLockShowsNothingAndTheNextFrameIsDrawn) {
     EXPECT_EQ(standin.calls.back(), "Sleep(0)");
 }
 
+TEST_F(WindowedScreen, LockFailingForManyFramesRecoversAndDrawsAgain) {
+    OpenFrame(5, 3);
+    const std::array<std::uint32_t, 15> frame{};
+    standin.FailCall("offscreen.Lock");  // every lock, until the test says otherwise
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        ASSERT_EQ(ScreenFlip(frame.data()), 0) << "frame " << attempt;
+    }
+    EXPECT_EQ(standin.rowConverterCalls, 0);
+    standin.failures.erase("offscreen.Lock");
+    standin.calls.clear();
+    EXPECT_EQ(ScreenFlip(frame.data()), 1);
+    EXPECT_EQ(standin.rowConverterCalls, 3);
+    EXPECT_EQ(standin.calls.end()[-2], kPresentBlit) << CallsAsText();
+}
+
 TEST_F(WindowedScreen, FlipOfAnEmptyFrameLocksAndPresentsWithoutConverting) {
     OpenFrame(5, 0);
     EXPECT_EQ(ScreenFlip(nullptr), 1);

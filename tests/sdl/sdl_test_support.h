@@ -74,6 +74,8 @@ struct LockLog {
     static inline int locks = 0;
     static inline int unlocks = 0;
     static int FailFirst(SDL_Surface*) { return locks++ == 0 ? -1 : 0; }
+    static constexpr int kLongFailure = 200;
+    static int FailMany(SDL_Surface*) { return locks++ < kLongFailure ? -1 : 0; }
     static int Succeed(SDL_Surface*) {
         ++locks;
         return 0;

@@ -97,6 +97,23 @@ TEST_F(SdlWindowed, AFailedLockSkipsThatFrameAndTheNextOneIsDrawn) {
     EXPECT_EQ(*topLeft, SDL_MapRGB(surface->format, 0xAB, 0xCD, 0xEF));
 }
 
+TEST_F(SdlWindowed, ALockThatFailsForManyFramesRecoversAndDrawsAgain) {
+    LockLog::locks = LockLog::unlocks = 0;
+    SetSurfaceAccess({LockLog::FailMany, LockLog::Unlock});
+    ASSERT_EQ(ScreenOpen(kWindowTitle, kTestWidth, kTestHeight), 1);
+    auto frame = RandomFrame(13);
+    frame[0] = 0x00FEDCBA;
+    for (int attempt = 0; attempt < LockLog::kLongFailure; ++attempt) {
+        ASSERT_EQ(ScreenFlip(frame.data()), 0) << "frame " << attempt;
+    }
+    EXPECT_EQ(LockLog::unlocks, 0);
+    EXPECT_EQ(ScreenFlip(frame.data()), 1);
+    EXPECT_EQ(LockLog::unlocks, 1);
+    SDL_Surface* surface = SDL_GetWindowSurface(TheWindow());
+    ASSERT_NE(surface, nullptr);
+    EXPECT_EQ(*static_cast<const Uint32*>(surface->pixels), SDL_MapRGB(surface->format, 0xFE, 0xDC, 0xBA));
+}
+
 TEST_F(SdlWindowed, AFrameOfNoRowsIsStillLockedAndPresented) {
     LockLog::locks = LockLog::unlocks = 0;
     SetSurfaceAccess({LockLog::Succeed, LockLog::Unlock});

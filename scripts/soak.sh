@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# The long runs: demo-windowed (SDL) on Xvfb and demo-windowed.exe under Wine,
+# each for SOAK_SECONDS (default 300 and 120), resident memory sampled every
+# second. The test command runs the same tests for 20 seconds each.
+#
+#   bash scripts/soak.sh
+#   SOAK_SECONDS=900 WINE_SOAK_SECONDS=300 bash scripts/soak.sh
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+cmake --preset mingw >/dev/null
+cmake --build --preset mingw
+cmake --preset debug -DDEMO_SOAK_SECONDS="${SOAK_SECONDS:-300}" \
+  -DDEMO_WINE_SOAK_SECONDS="${WINE_SOAK_SECONDS:-120}" >/dev/null
+cmake --build --preset debug
+log=$(mktemp)
+status=0
+ctest --preset debug -L soak --verbose >"${log}" 2>&1 || status=$?
+# The figures: frames, memory samples, and each test's result.
+grep -E -- 'frames presented|resident memory|passed|FAIL|Test +#|tests passed' "${log}" || true
+rm -f "${log}"
+# Put the short runs back for the test command.
+cmake --preset debug -DDEMO_SOAK_SECONDS=20 -DDEMO_WINE_SOAK_SECONDS=20 >/dev/null
+exit "${status}"
