@@ -27,16 +27,30 @@ std::string Text(const char* format, ...) {
     return buffer;
 }
 
-void Record(const std::string& line) { standin.calls.push_back(line); }
-
 std::string CallKey(const std::string& line) { return line.substr(0, line.find('(')); }
+
+void DeliverSentMessages(const std::string& key) {
+    const auto [first, last] = standin.sentDuringCall.equal_range(key);
+    const std::vector<std::pair<const std::string, MSG>> messages(first, last);
+    standin.sentDuringCall.erase(first, last);  // once only, even if the procedure calls again
+    const WNDPROC procedure = standin.registeredClass.lpfnWndProc;
+    for (const auto& [call, message] : messages) {
+        if (procedure != nullptr) procedure(message.hwnd, message.message, message.wParam, message.lParam);
+    }
+}
+
+void Record(const std::string& line) {
+    standin.calls.push_back(line);
+    if (!standin.sentDuringCall.empty()) DeliverSentMessages(CallKey(line));
+}
 
 // Counts the call and tells whether the test chose this occurrence to fail.
 bool Fails(const std::string& line) {
     const std::string key = CallKey(line);
     const int occurrence = ++standin.callCounts[key];
     const auto chosen = standin.failures.find(key);
-    return chosen != standin.failures.end() && (chosen->second == 0 || chosen->second == occurrence);
+    return chosen != standin.failures.end() &&
+           (chosen->second.count(0) != 0 || chosen->second.count(occurrence) != 0);
 }
 
 // Records the call and answers with the test's choice of HRESULT.
@@ -108,7 +122,7 @@ HRESULT WINAPI StandinDirectDrawCreate(GUID* device, LPDIRECTDRAW* directDraw, I
 
 }  // namespace
 
-void Win32Standin::FailCall(const std::string& call, int occurrence) { failures[call] = occurrence; }
+void Win32Standin::FailCall(const std::string& call, int occurrence) { failures[call].insert(occurrence); }
 
 void ResetStandin() {
     standin = Win32Standin{};

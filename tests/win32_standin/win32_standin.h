@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -51,9 +52,15 @@ struct Win32Standin {
 
     // The given occurrence (1 = first) of a call fails: HRESULT calls return
     // a negative error, handle calls null, BOOL calls 0, SelectRowConverter
-    // none. 0 makes every occurrence fail. The key is the logged text before
-    // "(", e.g. "ddraw.CreateSurface" or "LoadLibraryA".
+    // none. 0 makes every occurrence fail; calling it again for the same call
+    // adds an occurrence. The key is the logged text before "(", e.g.
+    // "ddraw.CreateSurface" or "LoadLibraryA".
     void FailCall(const std::string& call, int occurrence = 0);
+    // Messages the window system sends straight to the registered window
+    // procedure while the back-end is inside a call (keyed as for FailCall),
+    // as it does with WM_ACTIVATEAPP when a window becomes the active one.
+    // Each is delivered once, after the call is logged.
+    std::multimap<std::string, MSG> sentDuringCall;
     // Every HRESULT method returns this instead of DD_OK (e.g. 1, S_FALSE).
     HRESULT successResult = DD_OK;
     // Results of calls whose results the back-ends ignore: chosen 0 or null.
@@ -69,7 +76,7 @@ struct Win32Standin {
 
     // --- internals of the stand-in ---
     std::map<std::string, int> callCounts;
-    std::map<std::string, int> failures;  // call -> occurrence (0: every one)
+    std::map<std::string, std::set<int>> failures;  // call -> occurrences (0: every one)
     std::deque<IDirectDraw> directDraws;
     std::deque<IDirectDrawSurface> surfaces;
     std::deque<IDirectDrawClipper> clippers;

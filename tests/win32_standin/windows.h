@@ -88,9 +88,10 @@ inline constexpr int SW_SHOWNORMAL = 1;
 inline constexpr UINT PM_REMOVE = 0x0001;
 inline constexpr UINT SPI_SETSCREENSAVEACTIVE = 17;
 
-inline constexpr UINT WM_ACTIVATEAPP = 0x001C;
 inline constexpr UINT WM_PAINT = 0x000F;
 inline constexpr UINT WM_CLOSE = 0x0010;
+inline constexpr UINT WM_ACTIVATEAPP = 0x001C;
+inline constexpr UINT WM_SETCURSOR = 0x0020;
 inline constexpr UINT WM_KEYDOWN = 0x0100;
 inline constexpr UINT WM_SYSCOMMAND = 0x0112;
 inline constexpr UINT WM_MOUSEMOVE = 0x0200;

@@ -5,6 +5,9 @@
 //   x-window-tool close WINDOW        asks the window to close, as a window manager's close button does
 //   x-window-tool sample X Y W H      prints "pixels N black N white N hash H" for that root area
 //   x-window-tool visual              prints "depth D red R green G blue B" of the screen's visual
+//   x-window-tool dump X Y W H FILE   writes that root area's pixel values to FILE, rows packed,
+//                                     least significant byte first: 2 bytes a pixel on a screen
+//                                     of depth 16, else 4
 //
 // WINDOW is a decimal or 0x-hex window id. The display comes from $DISPLAY.
 // Exit codes: 0 done, 1 X failure, 2 bad arguments.
@@ -16,6 +19,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -82,6 +86,36 @@ int SampleArea(Display* display, long x, long y, long width, long height) {
     return 0;
 }
 
+// The pixel values as the screen holds them, for an exact comparison with a
+// frame converted to the screen's layout.
+int DumpArea(Display* display, long x, long y, long width, long height, const char* path) {
+    const int screen = DefaultScreen(display);
+    if (x < 0 || y < 0 || width <= 0 || height <= 0 || x + width > DisplayWidth(display, screen) ||
+        y + height > DisplayHeight(display, screen)) {
+        return 2;
+    }
+    XImage* image = XGetImage(display, RootWindow(display, screen), static_cast<int>(x),
+                              static_cast<int>(y), static_cast<unsigned>(width),
+                              static_cast<unsigned>(height), AllPlanes, ZPixmap);
+    if (image == nullptr) return 1;
+    const int bytesPerPixel = DefaultDepth(display, screen) == 16 ? 2 : 4;
+    std::vector<unsigned char> bytes;
+    for (int row = 0; row < image->height; ++row) {
+        for (int column = 0; column < image->width; ++column) {
+            const unsigned long pixel = XGetPixel(image, column, row);
+            for (int byte = 0; byte < bytesPerPixel; ++byte) {
+                bytes.push_back(static_cast<unsigned char>(pixel >> (8 * byte)));
+            }
+        }
+    }
+    XDestroyImage(image);
+    std::FILE* file = std::fopen(path, "wb");
+    bool written = file != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    if (file != nullptr && std::fclose(file) != 0) written = false;
+    if (!written) std::fprintf(stderr, "x-window-tool: cannot write %s\n", path);
+    return written ? 0 : 1;
+}
+
 int PrintVisual(Display* display) {
     const int screen = DefaultScreen(display);
     const Visual* visual = DefaultVisual(display, screen);
@@ -94,8 +128,9 @@ int Run(Display* display, int argc, char** argv) {
     const std::string command = argv[1];
     if (command == "visual") return argc == 2 ? PrintVisual(display) : 2;
     long numbers[4] = {};
-    const int wanted = command == "sample" ? 4 : 1;
-    if (argc != 2 + wanted) return 2;
+    const bool area = command == "sample" || command == "dump";
+    const int wanted = area ? 4 : 1;
+    if (argc != 2 + wanted + (command == "dump" ? 1 : 0)) return 2;
     for (int i = 0; i < wanted; ++i) {
         if (!ParseNumber(argv[2 + i], numbers[i])) return 2;
     }
@@ -103,6 +138,7 @@ int Run(Display* display, int argc, char** argv) {
     if (command == "geometry") return PrintGeometry(display, window);
     if (command == "close") return RequestClose(display, window);
     if (command == "sample") return SampleArea(display, numbers[0], numbers[1], numbers[2], numbers[3]);
+    if (command == "dump") return DumpArea(display, numbers[0], numbers[1], numbers[2], numbers[3], argv[6]);
     return 2;
 }
 
@@ -110,7 +146,8 @@ int Run(Display* display, int argc, char** argv) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: x-window-tool geometry|close WINDOW | sample X Y W H | visual\n");
+        std::fprintf(stderr, "usage: x-window-tool geometry|close WINDOW | sample X Y W H | "
+                             "dump X Y W H FILE | visual\n");
         return 2;
     }
     Display* display = XOpenDisplay(nullptr);
