@@ -40,5 +40,6 @@ stage "host tests under AddressSanitizer and UndefinedBehaviorSanitizer" build_a
 stage "fuzzing, ${FUZZ_SECONDS:-20} s per target" bash scripts/fuzz.sh
 stage "host build without SIMD paths, and tests" build_and_test portable
 
-echo "=== stages: ${passed} passed, ${failed} failed${failed_stages:+ (${failed_stages[*]})}"
+[ "${failed}" -eq 0 ] || echo "=== failed: ${failed_stages[*]}"
+echo "stages: ${passed} passed, ${failed} failed"
 [ "${failed}" -eq 0 ]
