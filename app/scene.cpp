@@ -39,8 +39,7 @@ void BuildScene(Scene& scene) {
     NormalizeVec3(scene.lightDir);
 }
 
-void StepFrame(Scene& scene) {
-    ClearFrameBuffer(scene.frameBuffer);
+void TurnAndSortScene(Scene& scene) {
     MatrixIdentity(scene.worldMatrix);
     // All three angles move before any is used: frame 0 shows start + 1 degree.
     scene.angleX = NextAngle(scene.angleX);
@@ -55,6 +54,11 @@ void StepFrame(Scene& scene) {
     MatrixMultiply(scene.worldMatrix, scene.rotationMatrix);
     TransformVertices(scene.vertices, scene.worldMatrix);
     DepthSortFaces(scene.vertices, scene.faces);
+}
+
+void StepFrame(Scene& scene) {
+    ClearFrameBuffer(scene.frameBuffer);
+    TurnAndSortScene(scene);
     DrawMeshGouraud(scene.frameBuffer, scene.vertices, scene.faces, scene.lightDir);
 }
 

@@ -28,6 +28,10 @@ void CreateScene(Scene& scene);
 // seeds the random generator first.
 void BuildScene(Scene& scene);
 
+// The frame step up to the drawing: each angle one degree on, the world
+// matrix rebuilt, the vertices transformed and the faces sorted far to near.
+void TurnAndSortScene(Scene& scene);
+
 // One frame, drawn into scene.frameBuffer: clear, advance each angle by one
 // degree, rebuild the world matrix, transform, depth sort and draw.
 void StepFrame(Scene& scene);

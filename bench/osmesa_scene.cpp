@@ -2,29 +2,7 @@
 
 #include <GL/osmesa.h>
 
-#include "geometry/depth_sort.h"
-#include "geometry/matrix.h"
-#include "geometry/transform.h"
 #include "raster/mesh_renderer.h"
-
-namespace {
-
-void AdvanceScene(Scene& scene) {
-    scene.angleX = (scene.angleX + 1) % 360;
-    scene.angleY = (scene.angleY + 1) % 360;
-    scene.angleZ = (scene.angleZ + 1) % 360;
-    MatrixIdentity(scene.worldMatrix);
-    MatrixRotateX(scene.rotationMatrix, scene.angleX);
-    MatrixMultiply(scene.worldMatrix, scene.rotationMatrix);
-    MatrixRotateY(scene.rotationMatrix, scene.angleY);
-    MatrixMultiply(scene.worldMatrix, scene.rotationMatrix);
-    MatrixRotateZ(scene.rotationMatrix, scene.angleZ);
-    MatrixMultiply(scene.worldMatrix, scene.rotationMatrix);
-    TransformVertices(scene.vertices, scene.worldMatrix);
-    DepthSortFaces(scene.vertices, scene.faces);
-}
-
-}  // namespace
 
 bool OpenOsMesaScene(OsMesaScene& peer) {
     OSMesaContext context = OSMesaCreateContextExt(OSMESA_BGRA, 0, 0, 0, nullptr);
@@ -61,7 +39,7 @@ void CloseOsMesaScene(OsMesaScene& peer) {
 }
 
 void DrawOsMesaFrame(OsMesaScene& peer, Scene& scene) {
-    AdvanceScene(scene);
+    TurnAndSortScene(scene);
     peer.positions.resize(scene.vertices.size() * 2);
     peer.colors.resize(scene.vertices.size());
     for (std::size_t v = 0; v < scene.vertices.size(); ++v) {

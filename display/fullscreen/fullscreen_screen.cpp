@@ -14,16 +14,14 @@
 #include <initializer_list>
 
 #include "display/converters.h"
+#include "display/directdraw_common.h"
 #include "display/screen.h"
 
 namespace {
 
-using DirectDrawCreateFunction = HRESULT(WINAPI*)(GUID*, LPDIRECTDRAW*, IUnknown*);
+using namespace directdraw;
 
-constexpr DWORD kDescriptionSize = 108;  // sizeof(DDSURFACEDESC), version 1
-constexpr DWORD kPixelFormatSize = 32;   // sizeof(DDPIXELFORMAT)
 constexpr DWORD kChainCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX | DDSCAPS_VIDEOMEMORY;
-constexpr WPARAM kEscapeKey = 27;
 
 std::int32_t frameWidth;
 std::int32_t frameHeight;
@@ -59,16 +57,6 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     }
 }
 
-bool Failed(HRESULT result) { return result < 0; }
-
-bool LoadDirectDraw() {
-    displayLibrary = LoadLibraryA("ddraw.dll");
-    if (displayLibrary == nullptr) return false;
-    const FARPROC entry = GetProcAddress(displayLibrary, "DirectDrawCreate");
-    if (entry == nullptr) return false;
-    const auto create = reinterpret_cast<DirectDrawCreateFunction>(reinterpret_cast<void*>(entry));
-    return !Failed(create(nullptr, &directDraw, nullptr));
-}
 
 void RegisterWindowClass(const char* title) {
     windowClass.style = 0;
@@ -125,38 +113,6 @@ bool FindBackBuffer() {
     return !Failed(primarySurface->GetAttachedSurface(&caps, &backBuffer));
 }
 
-bool ChooseRowConverter() {
-    DDPIXELFORMAT format;
-    format.dwSize = kPixelFormatSize;
-    if (Failed(primarySurface->GetPixelFormat(&format))) return false;
-    if ((format.dwFlags & DDPF_RGB) == 0) return false;
-    rowConverter = SelectRowConverter(format.dwRGBBitCount, format.dwRBitMask, format.dwGBitMask,
-                                      format.dwBBitMask);
-    return rowConverter != nullptr;
-}
-
-void SetScreenSaverActive(UINT active) {
-    SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, active, nullptr, 0);  // not saved to the profile
-}
-
-void PumpMessages() {
-    MSG message;
-    while (PeekMessageA(&message, displayWindow, 0, 0, PM_REMOVE) != 0) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-}
-
-void ConvertRows(const std::uint32_t* pixels, const DDSURFACEDESC& locked) {
-    const auto* source = reinterpret_cast<const std::uint8_t*>(pixels);
-    auto* destination = static_cast<std::uint8_t*>(locked.lpSurface);
-    const std::ptrdiff_t sourcePitch = static_cast<std::ptrdiff_t>(frameWidth) * 4;
-    for (std::int32_t row = 0; row < frameHeight; ++row) {
-        rowConverter(source, destination, frameWidth);
-        source += sourcePitch;
-        destination += locked.lPitch;
-    }
-}
 
 }  // namespace
 
@@ -165,14 +121,14 @@ void ConvertRows(const std::uint32_t* pixels, const DDSURFACEDESC& locked) {
 std::int32_t ScreenOpen(const char* title, std::int32_t width, std::int32_t height) {
     frameWidth = width;
     frameHeight = height;
-    if (!LoadDirectDraw()) return 0;
+    if (!LoadDirectDraw(displayLibrary, directDraw)) return 0;
     RegisterWindowClass(title);
     OpenPopupWindow(title);
     if (Failed(directDraw->SetCooperativeLevel(displayWindow, DDSCL_FULLSCREEN | DDSCL_EXCLUSIVE))) return 0;
     if (!SetFrameDisplayMode()) return 0;
     if (!CreatePrimarySurface()) return 0;
     if (!FindBackBuffer()) return 0;
-    if (!ChooseRowConverter()) return 0;
+    if (!ChooseRowConverter(primarySurface, rowConverter)) return 0;
     SetScreenSaverActive(FALSE);
     return 1;
 }
@@ -181,7 +137,7 @@ std::int32_t ScreenOpen(const char* title, std::int32_t width, std::int32_t heig
 // little and draw nothing. Restoring the primary restores its whole chain; it
 // is all the handling a lost surface gets.
 std::int32_t ScreenFlip(const std::uint32_t* pixels) {
-    PumpMessages();
+    PumpMessages(displayWindow);
     if (appActive == 0) {
         Sleep(1);
         return 1;
@@ -190,7 +146,7 @@ std::int32_t ScreenFlip(const std::uint32_t* pixels) {
     DDSURFACEDESC locked;
     locked.dwSize = kDescriptionSize;
     if (Failed(backBuffer->Lock(nullptr, &locked, DDLOCK_WAIT, nullptr))) return 0;
-    ConvertRows(pixels, locked);
+    ConvertRows(pixels, frameWidth, frameHeight, locked, rowConverter);
     backBuffer->Unlock(locked.lpSurface);
     primarySurface->Flip(nullptr, DDFLIP_NOVSYNC | DDFLIP_DONOTWAIT);  // no wait for the display
     Sleep(0);

@@ -9,20 +9,18 @@
 #include <ddraw.h>
 
 #include "display/converters.h"
+#include "display/directdraw_common.h"
 #include "display/screen.h"
 
 namespace {
 
-using DirectDrawCreateFunction = HRESULT(WINAPI*)(GUID*, LPDIRECTDRAW*, IUnknown*);
+using namespace directdraw;
 
-constexpr DWORD kDescriptionSize = 108;  // sizeof(DDSURFACEDESC), version 1
-constexpr DWORD kPixelFormatSize = 32;   // sizeof(DDPIXELFORMAT)
 // The outer size is computed for an overlapped window, but the window is
 // created without sizing border and maximize box; the blit fits the frame to
 // whatever client area results.
 constexpr DWORD kSizingStyle = WS_OVERLAPPEDWINDOW;
 constexpr DWORD kWindowStyle = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-constexpr WPARAM kEscapeKey = 27;
 
 std::int32_t frameWidth;
 std::int32_t frameHeight;
@@ -69,16 +67,6 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     }
 }
 
-bool Failed(HRESULT result) { return result < 0; }
-
-bool LoadDirectDraw() {
-    displayLibrary = LoadLibraryA("ddraw.dll");
-    if (displayLibrary == nullptr) return false;
-    const FARPROC entry = GetProcAddress(displayLibrary, "DirectDrawCreate");
-    if (entry == nullptr) return false;
-    const auto create = reinterpret_cast<DirectDrawCreateFunction>(reinterpret_cast<void*>(entry));
-    return !Failed(create(nullptr, &directDraw, nullptr));
-}
 
 void RegisterWindowClass(const char* title) {
     windowClass.style = CS_HREDRAW | CS_VREDRAW;
@@ -130,45 +118,6 @@ bool ClipToWindow() {
     return !Failed(primarySurface->SetClipper(clipper));
 }
 
-bool ChooseRowConverter() {
-    DDPIXELFORMAT format;
-    format.dwSize = kPixelFormatSize;
-    if (Failed(primarySurface->GetPixelFormat(&format))) return false;
-    if ((format.dwFlags & DDPF_RGB) == 0) return false;
-    rowConverter = SelectRowConverter(format.dwRGBBitCount, format.dwRBitMask, format.dwGBitMask,
-                                      format.dwBBitMask);
-    return rowConverter != nullptr;
-}
-
-void SetScreenSaverActive(UINT active) {
-    SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, active, nullptr, 0);  // not saved to the profile
-}
-
-void PumpMessages() {
-    MSG message;
-    while (PeekMessageA(&message, displayWindow, 0, 0, PM_REMOVE) != 0) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-}
-
-void ConvertRows(const std::uint32_t* pixels, const DDSURFACEDESC& locked) {
-    const auto* source = reinterpret_cast<const std::uint8_t*>(pixels);
-    auto* destination = static_cast<std::uint8_t*>(locked.lpSurface);
-    const std::ptrdiff_t sourcePitch = static_cast<std::ptrdiff_t>(frameWidth) * 4;
-    for (std::int32_t row = 0; row < frameHeight; ++row) {
-        rowConverter(source, destination, frameWidth);
-        source += sourcePitch;
-        destination += locked.lPitch;
-    }
-}
-
-template <typename Object>
-void ReleaseIfPresent(Object*& object) {
-    if (object == nullptr) return;
-    object->Release();
-    object = nullptr;
-}
 
 }  // namespace
 
@@ -177,13 +126,13 @@ void ReleaseIfPresent(Object*& object) {
 std::int32_t ScreenOpen(const char* title, std::int32_t width, std::int32_t height) {
     frameWidth = width;
     frameHeight = height;
-    if (!LoadDirectDraw()) return 0;
+    if (!LoadDirectDraw(displayLibrary, directDraw)) return 0;
     RegisterWindowClass(title);
     OpenCentredWindow(title, width, height);
     if (Failed(directDraw->SetCooperativeLevel(displayWindow, DDSCL_NORMAL))) return 0;
     if (!CreateSurfaces()) return 0;
     if (!ClipToWindow()) return 0;
-    if (!ChooseRowConverter()) return 0;
+    if (!ChooseRowConverter(primarySurface, rowConverter)) return 0;
     SetScreenSaverActive(FALSE);
     return 1;
 }
@@ -191,13 +140,13 @@ std::int32_t ScreenOpen(const char* title, std::int32_t width, std::int32_t heig
 // Both surfaces are restored every frame, lost or not: that is all the
 // handling a lost surface gets.
 std::int32_t ScreenFlip(const std::uint32_t* pixels) {
-    PumpMessages();
+    PumpMessages(displayWindow);
     primarySurface->Restore();
     backBuffer->Restore();
     DDSURFACEDESC locked;
     locked.dwSize = kDescriptionSize;
     if (Failed(backBuffer->Lock(nullptr, &locked, DDLOCK_WAIT, nullptr))) return 0;
-    ConvertRows(pixels, locked);
+    ConvertRows(pixels, frameWidth, frameHeight, locked, rowConverter);
     backBuffer->Unlock(locked.lpSurface);
     PresentToWindow();
     Sleep(0);

@@ -26,6 +26,9 @@ expect_flat_memory() {
   done
   note "resident memory: ${rss_samples[0]} KiB at start, ${baseline} KiB after ${settle} s," \
     "${last} KiB at the end, peak ${peak} KiB (${count} samples)"
+  local quarter=$(((count - settle) / 4))
+  note "resident memory by quarter of the run: ${rss_samples[$((settle + quarter))]}" \
+    "${rss_samples[$((settle + 2 * quarter))]} ${rss_samples[$((settle + 3 * quarter))]} ${last} KiB"
   [ $((last - baseline)) -le "${allowance_kib}" ] ||
     fail "resident memory grew by $((last - baseline)) KiB after start-up"
 }
