@@ -4,7 +4,7 @@
 set -euo pipefail
 
 host_packages=(
-  cmake g++ ninja-build pkg-config
+  cmake g++ ninja-build pkg-config python3
   libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev libstb-dev
   libsdl2-dev libpixman-1-dev libosmesa6-dev
