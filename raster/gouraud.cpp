@@ -222,7 +222,9 @@ void GouraudTriangle(FrameBuffer& frameBuffer, std::int32_t x1, std::int32_t y1,
     // The choice of fill, made here alone: the widest packed walk the
     // processor runs, for the triangles it may take.
     if (FitsPackedTriangle(x1, y1, x2, y2, x3, y3, c1, c2, c3)) {
-        static const auto packedFill = ProcessorHasAvx2() ? FillTrianglePackedAvx2 : FillTrianglePackedSse2;
+        static const auto packedFill = ProcessorHasAvx512Walk() ? FillTrianglePackedAvx512
+                                       : ProcessorHasAvx2()     ? FillTrianglePackedAvx2
+                                                                : FillTrianglePackedSse2;
         packedFill(frameBuffer, x1, y1, x2, y2, x3, y3, c1, c2, c3);
         return;
     }

@@ -1,6 +1,6 @@
 // The triangle fill for the triangles a mesh on the screen is made of, with a
-// pixel's channels packed in one register: one walk for SSE2 and one for
-// AVX2. GouraudTriangle chooses between them and the general fill.
+// pixel's channels packed in one register: one walk for SSE2, one for AVX2 and
+// one for AVX-512. GouraudTriangle chooses among them and the general fill.
 #pragma once
 
 #include <cstdint>
@@ -26,5 +26,14 @@ void FillTrianglePackedAvx2(FrameBuffer& frameBuffer, std::int32_t x1, std::int3
 
 // Whether this processor, and the system, run AVX2 code.
 bool ProcessorHasAvx2();
+
+// Only where ProcessorHasAvx512Walk(); on 32-bit builds it is the AVX2 walk.
+void FillTrianglePackedAvx512(FrameBuffer& frameBuffer, std::int32_t x1, std::int32_t y1, std::int32_t x2,
+                              std::int32_t y2, std::int32_t x3, std::int32_t y3, PackedColor c1,
+                              PackedColor c2, PackedColor c3);
+
+// Whether this processor, and the system, run the AVX-512 walk (F, BW, VL and
+// VBMI); always false on 32-bit builds.
+bool ProcessorHasAvx512Walk();
 
 #endif

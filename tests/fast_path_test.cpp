@@ -307,12 +307,13 @@ TEST(Triangle, PackedWalkMatchesThePlainFill) {
 
 #if defined(__SSE2__)
 TEST(Triangle, EachPackedWalkMatchesThePlainFill) {
-    // GouraudTriangle takes the widest walk this processor runs; both are held
-    // to the plain fill here, the AVX2 one where the processor has it.
+    // GouraudTriangle takes the widest walk this processor runs; each is held
+    // to the plain fill here, the wider ones where the processor has them.
     using Walk = void (*)(FrameBuffer&, std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
                           std::int32_t, PackedColor, PackedColor, PackedColor);
     std::vector<std::pair<const char*, Walk>> walks{{"SSE2", FillTrianglePackedSse2}};
     if (ProcessorHasAvx2()) walks.emplace_back("AVX2", FillTrianglePackedAvx2);
+    if (ProcessorHasAvx512Walk()) walks.emplace_back("AVX-512", FillTrianglePackedAvx512);
     for (const auto& [name, walk] : walks) {
         std::mt19937 random(33);
         auto expected = NewNoisyFrame(random);
