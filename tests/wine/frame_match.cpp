@@ -20,8 +20,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -47,10 +45,14 @@ struct Dump {
 };
 
 bool ReadDump(const std::string& path, Bytes& bytes) {
-    std::ifstream file(path, std::ios::binary);
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
     if (!file) return false;
-    bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    return true;
+    bytes.clear();
+    std::uint8_t chunk[65536];
+    for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0;) {
+        bytes.insert(bytes.end(), chunk, chunk + got);
+    }
+    return std::ferror(file.get()) == 0;
 }
 
 std::size_t DifferingPixels(const Bytes& a, const Bytes& b, std::size_t bytesPerPixel) {
