@@ -1,10 +1,16 @@
 #!/usr/bin/env bash
-# The long runs: demo-windowed (SDL) on Xvfb and demo-windowed.exe under Wine,
-# each for SOAK_SECONDS (default 300 and 120), resident memory sampled every
-# second. The test command runs the same tests for 20 seconds each.
+# The long runs: demo-windowed (SDL) on Xvfb for SOAK_SECONDS (default 300)
+# and demo-windowed.exe under Wine for WINE_SOAK_SECONDS (default 900),
+# resident memory sampled every second. The test command runs the same tests
+# for 20 seconds each.
+#
+# Under Wine the resident set climbs for about nine minutes while Wine's
+# DirectDraw present path touches one 8 MiB block of its own a little more
+# each frame, then stays flat; so that run leaves out WINE_SOAK_SETTLE_SECONDS
+# (default 600) and holds the rest of it to the usual allowance.
 #
 #   bash scripts/soak.sh
-#   SOAK_SECONDS=900 WINE_SOAK_SECONDS=300 bash scripts/soak.sh
+#   SOAK_SECONDS=900 WINE_SOAK_SECONDS=1200 WINE_SOAK_SETTLE_SECONDS=600 bash scripts/soak.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,7 +18,8 @@ bash scripts/install-deps.sh
 cmake --preset mingw >/dev/null
 cmake --build --preset mingw
 cmake --preset debug -DDEMO_SOAK_SECONDS="${SOAK_SECONDS:-300}" \
-  -DDEMO_WINE_SOAK_SECONDS="${WINE_SOAK_SECONDS:-120}" >/dev/null
+  -DDEMO_WINE_SOAK_SECONDS="${WINE_SOAK_SECONDS:-900}" \
+  -DDEMO_WINE_SOAK_SETTLE_SECONDS="${WINE_SOAK_SETTLE_SECONDS:-600}" >/dev/null
 cmake --build --preset debug
 log=$(mktemp)
 status=0
@@ -21,5 +28,5 @@ ctest --preset debug -L soak --verbose >"${log}" 2>&1 || status=$?
 grep -E -- 'frames presented|resident memory|passed|FAIL|Test +#|tests passed' "${log}" || true
 rm -f "${log}"
 # Put the short runs back for the test command.
-cmake --preset debug -DDEMO_SOAK_SECONDS=20 -DDEMO_WINE_SOAK_SECONDS=20 >/dev/null
+cmake --preset debug -DDEMO_SOAK_SECONDS=20 -DDEMO_WINE_SOAK_SECONDS=20 -DDEMO_WINE_SOAK_SETTLE_SECONDS=5 >/dev/null
 exit "${status}"

@@ -3,7 +3,8 @@
 
 rss_samples=()
 
-# sample_memory PID SECONDS: the process's resident set in KiB, once a second.
+# sample_memory PID SECONDS: the process's resident set in KiB, once a second,
+# also appended to DEMO_RSS_LOG when it is set (one figure per line).
 # Returns 1 if the process ends before the time is up.
 sample_memory() {
   local pid=$1 seconds=$2 rss
@@ -11,14 +12,16 @@ sample_memory() {
     rss=$(awk '/^VmRSS:/ { print $2 }' "/proc/${pid}/status" 2>/dev/null) || return 1
     [ -n "${rss}" ] || return 1
     rss_samples+=("${rss}")
+    [ -z "${DEMO_RSS_LOG:-}" ] || echo "${rss}" >>"${DEMO_RSS_LOG}"
     sleep 1
   done
 }
 
 # The first few seconds are start-up (libraries, X buffers, first frames);
 # after them the resident set may wobble by a little but must not climb.
+# DEMO_SOAK_SETTLE_SECONDS lengthens the start-up allowed (default 5).
 expect_flat_memory() {
-  local count=${#rss_samples[@]} settle=5 allowance_kib=2048
+  local count=${#rss_samples[@]} settle=${DEMO_SOAK_SETTLE_SECONDS:-5} allowance_kib=2048
   [ "${count}" -gt $((settle + 1)) ] || fail "too few memory samples (${count})"
   local baseline=${rss_samples[${settle}]} last=${rss_samples[$((count - 1))]} peak=0 sample
   for sample in "${rss_samples[@]:${settle}}"; do
