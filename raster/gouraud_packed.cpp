@@ -113,6 +113,37 @@ inline void FillRowSse2(PackedColor* row, const RowRun& run, __m128i split, __m1
     gouraud_sse2::WriteSpan(row + run.left, count, start, gouraud_sse2::DivideLanes(towardEnd, count));
 }
 
+// A row fill that takes each side's values as one register of four lanes.
+using RowFill128 = void (*)(PackedColor* row, const RowRun& run, __m128i split, __m128i longSide);
+
+// Both parts of a triangle, row by row, with such a fill. Always inlined, so
+// that the fill is a direct call and itself inlined where its target allows.
+[[gnu::always_inline]] inline void WalkTriangle(const PackedTriangle& t, RowFill128 fillRow) {
+    PackedColor* row = t.topRowPixels;
+    __m128i split = t.top;
+    __m128i longSide = t.top;
+    std::ptrdiff_t splitX = XOf(t.top), longX = splitX;
+    const std::ptrdiff_t longXStep = XOf(t.longStep);
+    for (std::int32_t y = t.topRow, splitXStep = static_cast<std::int32_t>(XOf(t.upperStep)); y < t.middleRow;
+         ++y, row += kFrameWidth) {
+        fillRow(row, RunBetween(splitX, longX), split, longSide);
+        split = _mm_add_epi32(split, t.upperStep);
+        longSide = _mm_add_epi32(longSide, t.longStep);
+        splitX += splitXStep;
+        longX += longXStep;
+    }
+    split = t.middle;  // the lower part starts exactly at the middle corner
+    splitX = XOf(t.middle);
+    for (std::int32_t y = t.middleRow, splitXStep = static_cast<std::int32_t>(XOf(t.lowerStep)); y <= t.bottomRow;
+         ++y, row += kFrameWidth) {
+        fillRow(row, RunBetween(splitX, longX), split, longSide);
+        split = _mm_add_epi32(split, t.lowerStep);
+        longSide = _mm_add_epi32(longSide, t.longStep);
+        splitX += splitXStep;
+        longX += longXStep;
+    }
+}
+
 }  // namespace
 
 bool FitsPackedTriangle(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2,
@@ -131,30 +162,7 @@ bool FitsPackedTriangle(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::
 void FillTrianglePackedSse2(FrameBuffer& frameBuffer, std::int32_t x1, std::int32_t y1, std::int32_t x2,
                             std::int32_t y2, std::int32_t x3, std::int32_t y3, PackedColor c1,
                             PackedColor c2, PackedColor c3) {
-    const PackedTriangle t = SetUpTriangle(frameBuffer, x1, y1, x2, y2, x3, y3, c1, c2, c3);
-    PackedColor* row = t.topRowPixels;
-    __m128i split = t.top;
-    __m128i longSide = t.top;
-    std::ptrdiff_t splitX = XOf(t.top), longX = splitX;
-    const std::ptrdiff_t longXStep = XOf(t.longStep);
-    for (std::int32_t y = t.topRow, splitXStep = static_cast<std::int32_t>(XOf(t.upperStep)); y < t.middleRow;
-         ++y, row += kFrameWidth) {
-        FillRowSse2(row, RunBetween(splitX, longX), split, longSide);
-        split = _mm_add_epi32(split, t.upperStep);
-        longSide = _mm_add_epi32(longSide, t.longStep);
-        splitX += splitXStep;
-        longX += longXStep;
-    }
-    split = t.middle;  // the lower part starts exactly at the middle corner
-    splitX = XOf(t.middle);
-    for (std::int32_t y = t.middleRow, splitXStep = static_cast<std::int32_t>(XOf(t.lowerStep)); y <= t.bottomRow;
-         ++y, row += kFrameWidth) {
-        FillRowSse2(row, RunBetween(splitX, longX), split, longSide);
-        split = _mm_add_epi32(split, t.lowerStep);
-        longSide = _mm_add_epi32(longSide, t.longStep);
-        splitX += splitXStep;
-        longX += longXStep;
-    }
+    WalkTriangle(SetUpTriangle(frameBuffer, x1, y1, x2, y2, x3, y3, c1, c2, c3), FillRowSse2);
 }
 
 #if defined(DEMO_HAVE_AVX2_WALK)
@@ -386,30 +394,7 @@ DEMO_AVX512 inline void FillRowAvx512(PackedColor* row, const RowRun& run, __m12
 DEMO_AVX512 void FillTrianglePackedAvx512(FrameBuffer& frameBuffer, std::int32_t x1, std::int32_t y1,
                                           std::int32_t x2, std::int32_t y2, std::int32_t x3, std::int32_t y3,
                                           PackedColor c1, PackedColor c2, PackedColor c3) {
-    const PackedTriangle t = SetUpTriangle(frameBuffer, x1, y1, x2, y2, x3, y3, c1, c2, c3);
-    PackedColor* row = t.topRowPixels;
-    __m128i split = t.top;
-    __m128i longSide = t.top;
-    std::ptrdiff_t splitX = XOf(t.top), longX = splitX;
-    const std::ptrdiff_t longXStep = XOf(t.longStep);
-    for (std::int32_t y = t.topRow, splitXStep = static_cast<std::int32_t>(XOf(t.upperStep)); y < t.middleRow;
-         ++y, row += kFrameWidth) {
-        FillRowAvx512(row, RunBetween(splitX, longX), split, longSide);
-        split = _mm_add_epi32(split, t.upperStep);
-        longSide = _mm_add_epi32(longSide, t.longStep);
-        splitX += splitXStep;
-        longX += longXStep;
-    }
-    split = t.middle;  // the lower part starts exactly at the middle corner
-    splitX = XOf(t.middle);
-    for (std::int32_t y = t.middleRow, splitXStep = static_cast<std::int32_t>(XOf(t.lowerStep)); y <= t.bottomRow;
-         ++y, row += kFrameWidth) {
-        FillRowAvx512(row, RunBetween(splitX, longX), split, longSide);
-        split = _mm_add_epi32(split, t.lowerStep);
-        longSide = _mm_add_epi32(longSide, t.longStep);
-        splitX += splitXStep;
-        longX += longXStep;
-    }
+    WalkTriangle(SetUpTriangle(frameBuffer, x1, y1, x2, y2, x3, y3, c1, c2, c3), FillRowAvx512);
 }
 
 bool ProcessorHasAvx512Walk() {
