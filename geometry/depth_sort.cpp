@@ -203,6 +203,12 @@ CandidateCounts CollectCandidates(CompactSort& sort, std::int32_t left, std::int
 }
 #endif
 
+// `yes` where the mask is all ones, `no` where it is zero, with no branch for
+// the compiler to make of it.
+constexpr std::int32_t Choose(std::int32_t mask, std::int32_t yes, std::int32_t no) {
+    return no ^ ((no ^ yes) & mask);
+}
+
 // Where a partition's two scans stopped: i just past the left part, j just
 // before the right part.
 struct Crossing {
@@ -237,9 +243,12 @@ Crossing PartitionCompact(CompactSort& sort, std::int32_t left, std::int32_t rig
     const std::size_t exchanges = k - 1;
     const std::int32_t lastLeft = fromLeft(exchanges);
     const std::int32_t lastRight = fromRight(exchanges);
-    const bool passed = lastRight - lastLeft <= 1;  // the scans passed each other at the last exchange
-    return {passed ? lastLeft + 1 : std::min(fromLeft(exchanges + 1), lastRight),
-            passed ? lastRight - 1 : std::max(fromRight(exchanges + 1), lastLeft)};
+    // Both candidates are read either way (the sentinels bound the lists), and
+    // the choice is made with a mask: whether the scans passed each other at
+    // the last exchange goes either way at random.
+    const std::int32_t passed = -static_cast<std::int32_t>(lastRight - lastLeft <= 1);
+    return {Choose(passed, lastLeft + 1, std::min(fromLeft(exchanges + 1), lastRight)),
+            Choose(passed, lastRight - 1, std::max(fromRight(exchanges + 1), lastLeft))};
 }
 
 // A range of up to four slots (or none) in one step and without a branch:
@@ -269,10 +278,10 @@ void QuickSortCompact(CompactSort& sort, std::int32_t lo, std::int32_t hi) {
         auto [left, right] = Pop(stack);
         while (right - left >= kSmallRange) {
             const auto [i, j] = PartitionCompact(sort, left, right);
-            const bool leftIsSmaller = j - left < right - i;
-            const Range larger = leftIsSmaller ? Range{i, right} : Range{left, j};
-            left = leftIsSmaller ? left : i;
-            right = leftIsSmaller ? j : right;
+            const std::int32_t leftIsSmaller = -static_cast<std::int32_t>(j - left < right - i);
+            const Range larger = {Choose(leftIsSmaller, i, left), Choose(leftIsSmaller, right, j)};
+            left = Choose(leftIsSmaller, left, i);
+            right = Choose(leftIsSmaller, j, right);
             stack.entries[stack.top] = larger;  // kept only when it holds two slots or more
             stack.top += larger.low < larger.high;
         }
