@@ -1,12 +1,14 @@
 // A console reporter that also keeps each benchmark's time per iteration, so
 // that a suite can print ratios between benchmarks of the same run. With
-// --benchmark_repetitions it keeps the median of the repetitions.
+// --benchmark_repetitions it keeps each aggregate of the repetitions (median,
+// and any statistic the suite adds) by name.
 #pragma once
 
 #include <benchmark/benchmark.h>
 
 #include <map>
 #include <string>
+#include <utility>
 
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
@@ -17,7 +19,7 @@ public:
             const Times times{run.GetAdjustedRealTime() * toNanoseconds, run.GetAdjustedCPUTime() * toNanoseconds};
             const std::string& name = run.run_name.function_name;
             if (run.run_type == Run::RT_Aggregate) {
-                if (run.aggregate_name == "median") medianTimes[name] = times;
+                aggregateTimes[{name, run.aggregate_name}] = times;
             } else if (run.iterations > 0) {
                 lastTimes[name] = times;
             }
@@ -30,19 +32,18 @@ public:
         double wall, processor;
     };
 
-    // The times of a benchmark (the medians where the run was repeated), or
-    // zeros when it did not run.
-    Times Nanoseconds(const std::string& name) const {
-        for (const auto* times : {&medianTimes, &lastTimes}) {
-            const auto found = times->find(name);
-            if (found != times->end()) return found->second;
-        }
-        return {0.0, 0.0};
+    // The times of a benchmark: the named aggregate of its repetitions
+    // ("median", "min", ...), or those of its one run; zeros when there are none.
+    Times Nanoseconds(const std::string& name, const std::string& aggregate = "median") const {
+        const auto found = aggregateTimes.find({name, aggregate});
+        if (found != aggregateTimes.end()) return found->second;
+        const auto last = lastTimes.find(name);
+        return last != lastTimes.end() ? last->second : Times{0.0, 0.0};
     }
 
-    bool Repeated() const { return !medianTimes.empty(); }
+    bool Repeated() const { return !aggregateTimes.empty(); }
 
 private:
-    std::map<std::string, Times> medianTimes;
+    std::map<std::pair<std::string, std::string>, Times> aggregateTimes;
     std::map<std::string, Times> lastTimes;
 };
