@@ -1,7 +1,8 @@
 // What the windowed and the fullscreen DirectDraw back-ends do alike: loading
 // DirectDraw at run time, choosing the row converter from the primary
 // surface's pixel format, the message pump, the row walk into a locked
-// surface and the screen-saver switch. Included by those two back-ends only.
+// surface, the screen-saver switch and the last steps of closing. Included by
+// those two back-ends only.
 #pragma once
 
 #include <windows.h>
@@ -76,6 +77,23 @@ void ReleaseIfPresent(Object*& object) {
     if (object == nullptr) return;
     object->Release();
     object = nullptr;
+}
+
+// What closing ends with once the surfaces are released: the display mode and
+// the normal cooperative level back, the DirectDraw object released, the
+// window destroyed, the library freed and the screen saver on again.
+inline void CloseDirectDraw(LPDIRECTDRAW& directDraw, HWND displayWindow, HMODULE& library) {
+    if (directDraw != nullptr) {
+        directDraw->RestoreDisplayMode();
+        directDraw->SetCooperativeLevel(displayWindow, DDSCL_NORMAL);
+        ReleaseIfPresent(directDraw);
+    }
+    DestroyWindow(displayWindow);
+    if (library != nullptr) {
+        FreeLibrary(library);
+        library = nullptr;
+    }
+    SetScreenSaverActive(TRUE);
 }
 
 }  // namespace directdraw

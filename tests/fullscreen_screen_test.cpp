@@ -9,11 +9,10 @@
 #include <vector>
 
 #include "display/screen.h"
+#include "win32_standin/screen_test_support.h"
 #include "win32_standin/win32_standin.h"
 
 namespace {
-
-using Calls = std::vector<std::string>;
 
 // A successful open of a 5 x 3 frame on a display that takes every mode.
 const Calls kOpenCalls = {
@@ -64,11 +63,6 @@ const Calls kDrawCalls = {
 
 const std::string kPeek = "PeekMessageA(window, 0, 0, 1)";
 
-Calls Concat(Calls first, const Calls& second) {
-    first.insert(first.end(), second.begin(), second.end());
-    return first;
-}
-
 // The open calls with `replaced` (an index into kOpenCalls) replaced by `with`.
 Calls OpenCallsWith(std::size_t replaced, const Calls& with) {
     Calls calls(kOpenCalls.begin(), kOpenCalls.begin() + static_cast<long>(replaced));
@@ -79,10 +73,6 @@ Calls OpenCallsWith(std::size_t replaced, const Calls& with) {
 
 Calls FirstOpenCalls(std::size_t count) {
     return Calls(kOpenCalls.begin(), kOpenCalls.begin() + static_cast<long>(count));
-}
-
-MSG MessageFor(HWND window, UINT message, WPARAM wParam) {
-    return {window, message, wParam, 0, 0, {0, 0}};
 }
 
 class FullscreenScreen : public ::testing::Test {
@@ -114,24 +104,6 @@ protected:
         standin.calls.clear();
     }
 
-    static LRESULT SendToWindow(UINT message, WPARAM wParam, LPARAM lParam = 0) {
-        return RegisteredWindowProc()(StandinWindow(), message, wParam, lParam);
-    }
-
-    static void Post(UINT message, WPARAM wParam) {
-        standin.pendingMessages.push_back(MessageFor(StandinWindow(), message, wParam));
-    }
-
-    // The exit code the process would end with, or -1 when it would go on.
-    template <typename Action>
-    static long long ExitCodeOf(Action action) {
-        try {
-            action();
-        } catch (const StandinProcessExit& exit) {
-            return exit.exitCode;
-        }
-        return -1;
-    }
 
     std::array<std::uint32_t, 15> frame{};
 };
@@ -346,24 +318,14 @@ TEST_F(FullscreenScreen, EveryOtherMessageGoesOnlyToTheDefaultProcedure) {
 
 TEST_F(FullscreenScreen, OtherKeysAreSwallowedWithoutTheDefaultProcedure) {
     OpenFrame(5, 3);
-    for (const WPARAM key : {WPARAM{0x41}, WPARAM{0x1A}, WPARAM{0x1C}, WPARAM{0x100}}) {
+    for (const WPARAM key : kOtherKeys) {
         EXPECT_EQ(SendToWindow(WM_KEYDOWN, key), 0) << "key " << key;
     }
     EXPECT_TRUE(standin.calls.empty()) << CallsAsText();
 }
 
 TEST_F(FullscreenScreen, EscapeAndCloseRequestCloseTheScreenAndEndTheProcessWithZero) {
-    struct Quit {
-        const char* name;
-        UINT message;
-        WPARAM wParam;
-    };
-    const std::array<Quit, 3> quits = {{
-        {"Esc", WM_KEYDOWN, 27},
-        {"Esc with bits above the low 8", WM_KEYDOWN, 0x11B},
-        {"close request", WM_CLOSE, 0},
-    }};
-    for (const Quit& quit : quits) {
+    for (const QuitMessage& quit : kQuitMessages) {
         SCOPED_TRACE(quit.name);
         Reset();
         OpenFrame(5, 3);

@@ -8,11 +8,10 @@
 #include <vector>
 
 #include "display/screen.h"
+#include "win32_standin/screen_test_support.h"
 #include "win32_standin/win32_standin.h"
 
 namespace {
-
-using Calls = std::vector<std::string>;
 
 // A successful open of a 5 x 3 frame on a 1024 x 768 screen, with the
 // stand-in's frame insets (4, 23, 4, 4): outer size 13 x 30.
@@ -54,11 +53,6 @@ const Calls kCloseCalls = {
     "SystemParametersInfoA(17, 1, null, 0)",
 };
 
-Calls Concat(Calls first, const Calls& second) {
-    first.insert(first.end(), second.begin(), second.end());
-    return first;
-}
-
 class WindowedScreen : public ::testing::Test {
 protected:
     void SetUp() override { ResetStandin(); }
@@ -73,20 +67,6 @@ protected:
         standin.calls.clear();
     }
 
-    static LRESULT SendToWindow(UINT message, WPARAM wParam, LPARAM lParam = 0) {
-        return RegisteredWindowProc()(StandinWindow(), message, wParam, lParam);
-    }
-
-    // The exit code the process would end with, or -1 when it would go on.
-    template <typename Action>
-    static long long ExitCodeOf(Action action) {
-        try {
-            action();
-        } catch (const StandinProcessExit& exit) {
-            return exit.exitCode;
-        }
-        return -1;
-    }
 };
 
 TEST_F(WindowedScreen, OpenMakesEveryCallInOrderAndTurnsTheScreenSaverOffLast) {
@@ -170,7 +150,7 @@ TEST_F(WindowedScreen, FlipPumpsRestoresConvertsEachRowAtThePitchAndBlitsToTheCl
     standin.lockPitch = 32;  // wider than a converted row of 5 x 4 bytes
     const std::array<std::uint32_t, 15> frame{};
     standin.frameSource = frame.data();
-    standin.pendingMessages.push_back({StandinWindow(), WM_MOUSEMOVE, 0, 0x00050006, 0, {0, 0}});
+    Post(WM_MOUSEMOVE, 0, 0x00050006);
 
     EXPECT_EQ(ScreenFlip(frame.data()), 1);
     const Calls expected = {
@@ -253,17 +233,7 @@ TEST_F(WindowedScreen, PaintBeforeThePrimarySurfaceExistsOnlyPassesTheMessageOn)
 }
 
 TEST_F(WindowedScreen, EscapeAndCloseRequestCloseTheScreenAndEndTheProcessWithZero) {
-    struct Quit {
-        const char* name;
-        UINT message;
-        WPARAM wParam;
-    };
-    const std::array<Quit, 3> quits = {{
-        {"Esc", WM_KEYDOWN, 27},
-        {"Esc with bits above the low 8", WM_KEYDOWN, 0x11B},
-        {"close request", WM_CLOSE, 0},
-    }};
-    for (const Quit& quit : quits) {
+    for (const QuitMessage& quit : kQuitMessages) {
         SCOPED_TRACE(quit.name);
         ResetStandin();
         OpenFrame(5, 3);
@@ -274,7 +244,7 @@ TEST_F(WindowedScreen, EscapeAndCloseRequestCloseTheScreenAndEndTheProcessWithZe
 
 TEST_F(WindowedScreen, OtherKeysAreSwallowedWithoutTheDefaultProcedure) {
     OpenFrame(5, 3);
-    for (const WPARAM key : {WPARAM{0x41}, WPARAM{0x1A}, WPARAM{0x1C}, WPARAM{0x100}}) {
+    for (const WPARAM key : kOtherKeys) {
         EXPECT_EQ(SendToWindow(WM_KEYDOWN, key), 0) << "key " << key;
     }
     EXPECT_TRUE(standin.calls.empty()) << CallsAsText();
@@ -288,7 +258,7 @@ TEST_F(WindowedScreen, OtherMessagesGoToTheDefaultProcedure) {
 
 TEST_F(WindowedScreen, EscapeDuringTheFlipEndsTheProcessBeforeTheFrameIsDrawn) {
     OpenFrame(5, 3);
-    standin.pendingMessages.push_back({StandinWindow(), WM_KEYDOWN, 27, 0, 0, {0, 0}});
+    Post(WM_KEYDOWN, 27);
     const std::array<std::uint32_t, 15> frame{};
     EXPECT_EQ(ExitCodeOf([&] { ScreenFlip(frame.data()); }), 0);
     const Calls pump = {"PeekMessageA(window, 0, 0, 1)", "TranslateMessage(0x100)", "DispatchMessageA(0x100)"};
@@ -297,7 +267,7 @@ TEST_F(WindowedScreen, EscapeDuringTheFlipEndsTheProcessBeforeTheFrameIsDrawn) {
 
 TEST_F(WindowedScreen, FlipTakesOnlyTheDisplayWindowsMessages) {
     OpenFrame(5, 3);
-    standin.pendingMessages.push_back({OtherWindow(), WM_CLOSE, 0, 0, 0, {0, 0}});
+    standin.pendingMessages.push_back(MessageFor(OtherWindow(), WM_CLOSE, 0));
     const std::array<std::uint32_t, 15> frame{};
     EXPECT_EQ(ScreenFlip(frame.data()), 1);
     EXPECT_EQ(standin.pendingMessages.size(), 1u);

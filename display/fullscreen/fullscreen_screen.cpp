@@ -155,20 +155,6 @@ std::int32_t ScreenFlip(const std::uint32_t* pixels) {
 
 // The back buffer goes with the primary surface it is attached to.
 void ScreenClose() {
-    if (primarySurface != nullptr) {
-        primarySurface->Release();
-        primarySurface = nullptr;
-    }
-    if (directDraw != nullptr) {
-        directDraw->RestoreDisplayMode();
-        directDraw->SetCooperativeLevel(displayWindow, DDSCL_NORMAL);
-        directDraw->Release();
-        directDraw = nullptr;
-    }
-    DestroyWindow(displayWindow);
-    if (displayLibrary != nullptr) {
-        FreeLibrary(displayLibrary);
-        displayLibrary = nullptr;
-    }
-    SetScreenSaverActive(TRUE);
+    ReleaseIfPresent(primarySurface);
+    CloseDirectDraw(directDraw, displayWindow, displayLibrary);
 }

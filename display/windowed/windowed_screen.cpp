@@ -158,15 +158,5 @@ void ScreenClose() {
     ReleaseIfPresent(backBuffer);
     ReleaseIfPresent(primarySurface);
     ReleaseIfPresent(clipper);
-    if (directDraw != nullptr) {
-        directDraw->RestoreDisplayMode();
-        directDraw->SetCooperativeLevel(displayWindow, DDSCL_NORMAL);
-        ReleaseIfPresent(directDraw);
-    }
-    DestroyWindow(displayWindow);
-    if (displayLibrary != nullptr) {
-        FreeLibrary(displayLibrary);
-        displayLibrary = nullptr;
-    }
-    SetScreenSaverActive(TRUE);
+    CloseDirectDraw(directDraw, displayWindow, displayLibrary);
 }
