@@ -23,6 +23,8 @@
 #include <string>
 #include <thread>
 
+#include "tests/x11_window.h"
+
 namespace {
 
 int Fail(const char* message) {
@@ -94,30 +96,15 @@ int WindowOfPid(long pid, long timeoutMs) {
 }
 
 int Geometry(Window window) {
-    Display* display = OpenDisplay();
-    XWindowAttributes attributes;
-    Window child;
-    int x, y;
-    if (XGetWindowAttributes(display, window, &attributes) == 0 ||
-        !XTranslateCoordinates(display, window, attributes.root, 0, 0, &x, &y, &child)) {
-        return Fail("no such window");
-    }
-    std::printf("%d %d %d %d\n", x, y, attributes.width, attributes.height);
+    WindowBox box;
+    if (!WindowOnRoot(OpenDisplay(), window, box)) return Fail("no such window");
+    std::printf("%d %d %d %d\n", box.x, box.y, box.width, box.height);
     return 0;
 }
 
 // What a window manager sends when the user clicks the close button.
 int Close(Window window) {
-    Display* display = OpenDisplay();
-    XEvent event{};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window;
-    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
-    event.xclient.data.l[1] = CurrentTime;
-    XSendEvent(display, window, False, NoEventMask, &event);
-    XSync(display, False);
+    RequestWindowClose(OpenDisplay(), window);
     return 0;
 }
 

@@ -17,9 +17,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
+
+#include "tests/x11_window.h"
 
 namespace {
 
@@ -30,29 +31,13 @@ bool ParseNumber(const char* text, long& value) {
 }
 
 int PrintGeometry(Display* display, Window window) {
-    XWindowAttributes attributes;
-    if (XGetWindowAttributes(display, window, &attributes) == 0) return 1;
-    int x = 0, y = 0;
-    Window child;
-    XTranslateCoordinates(display, window, attributes.root, 0, 0, &x, &y, &child);
-    std::printf("%d %d %d %d\n", x, y, attributes.width, attributes.height);
+    WindowBox box;
+    if (!WindowOnRoot(display, window, box)) return 1;
+    std::printf("%d %d %d %d\n", box.x, box.y, box.width, box.height);
     return 0;
 }
 
-// The ICCCM close request: a WM_PROTOCOLS client message carrying WM_DELETE_WINDOW.
-int RequestClose(Display* display, Window window) {
-    XEvent event;
-    std::memset(&event, 0, sizeof event);
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window;
-    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
-    event.xclient.data.l[1] = CurrentTime;
-    if (XSendEvent(display, window, False, NoEventMask, &event) == 0) return 1;
-    XSync(display, False);
-    return 0;
-}
+int RequestClose(Display* display, Window window) { return RequestWindowClose(display, window) ? 0 : 1; }
 
 // Counts black and white pixels of a root-window area (clipped to the screen)
 // and hashes all of them (FNV-1a), so two samples of a moving picture differ.
