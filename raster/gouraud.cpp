@@ -232,6 +232,30 @@ void GouraudTriangle(FrameBuffer& frameBuffer, std::int32_t x1, std::int32_t y1,
     FillTriangle<false>(frameBuffer, x1, y1, x2, y2, x3, y3, c1, c2, c3);
 }
 
+void GouraudTriangles(FrameBuffer& frameBuffer, const ScreenTriangle* triangles, std::size_t count) {
+#if defined(__SSE2__)
+    static const auto packedFills = ProcessorHasAvx512Walk() ? FillTrianglesPackedAvx512
+                                    : ProcessorHasAvx2()     ? FillTrianglesPackedAvx2
+                                                             : FillTrianglesPackedSse2;
+    // Runs of triangles the packed walks may fill go to them together; any
+    // other triangle takes the general fill in its place in the order.
+    std::size_t runStart = 0;
+    for (std::size_t k = 0; k < count; ++k) {
+        const ScreenTriangle& t = triangles[k];
+        if (FitsPackedTriangle(t.x1, t.y1, t.x2, t.y2, t.x3, t.y3, t.c1, t.c2, t.c3)) continue;
+        packedFills(frameBuffer, triangles + runStart, k - runStart);
+        FillTriangle<false>(frameBuffer, t.x1, t.y1, t.x2, t.y2, t.x3, t.y3, t.c1, t.c2, t.c3);
+        runStart = k + 1;
+    }
+    packedFills(frameBuffer, triangles + runStart, count - runStart);
+#else
+    for (std::size_t k = 0; k < count; ++k) {
+        const ScreenTriangle& t = triangles[k];
+        FillTriangle<false>(frameBuffer, t.x1, t.y1, t.x2, t.y2, t.x3, t.y3, t.c1, t.c2, t.c3);
+    }
+#endif
+}
+
 void GouraudTrianglePlain(FrameBuffer& frameBuffer, std::int32_t x1, std::int32_t y1,
                           std::int32_t x2, std::int32_t y2, std::int32_t x3, std::int32_t y3,
                           PackedColor c1, PackedColor c2, PackedColor c3) {

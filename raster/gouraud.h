@@ -1,6 +1,7 @@
 // Integer Gouraud fills: the only code that writes pixels into the frame.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "raster/fixed_point.h"
@@ -18,6 +19,17 @@ void GouraudSpan(FrameBuffer& frameBuffer, std::int32_t x1, std::int32_t y, std:
 void GouraudTriangle(FrameBuffer& frameBuffer, std::int32_t x1, std::int32_t y1, std::int32_t x2,
                      std::int32_t y2, std::int32_t x3, std::int32_t y3, PackedColor c1,
                      PackedColor c2, PackedColor c3);
+
+// One triangle as GouraudTriangle takes it: three corners and their colours.
+struct ScreenTriangle {
+    std::int32_t x1, y1, x2, y2, x3, y3;
+    PackedColor c1, c2, c3;
+};
+
+// Fills the triangles in order, each exactly as GouraudTriangle would. Given
+// several at once, the fill works out the next triangles' edges while it
+// writes this one's rows.
+void GouraudTriangles(FrameBuffer& frameBuffer, const ScreenTriangle* triangles, std::size_t count);
 
 // The same two fills written plainly, one division and one pixel at a time.
 // They are the reference: the fast paths above must give the same bytes for

@@ -2,6 +2,7 @@
 
 #if defined(__SSE2__)
 
+#include <algorithm>
 #include <array>
 
 #include "raster/gouraud_sse2.h"
@@ -144,6 +145,29 @@ using RowFill128 = void (*)(PackedColor* row, const RowRun& run, __m128i split, 
     }
 }
 
+// Triangles are set up a batch ahead of their walks: the corner sorting and
+// the divisions of the next triangles then overlap the rows being written,
+// instead of waiting behind the mispredicted end of the last row loop.
+constexpr std::size_t kSetUpAhead = 16;
+
+using TriangleWalk = void (*)(const PackedTriangle& t);
+
+template <TriangleWalk kWalk>
+[[gnu::always_inline]] inline void FillEachTriangle(FrameBuffer& frameBuffer, const ScreenTriangle* triangles,
+                                                    std::size_t count) {
+    PackedTriangle setUp[kSetUpAhead];
+    for (std::size_t first = 0; first < count; first += kSetUpAhead) {
+        const std::size_t batch = std::min(count - first, kSetUpAhead);
+        for (std::size_t k = 0; k < batch; ++k) {
+            const ScreenTriangle& t = triangles[first + k];
+            setUp[k] = SetUpTriangle(frameBuffer, t.x1, t.y1, t.x2, t.y2, t.x3, t.y3, t.c1, t.c2, t.c3);
+        }
+        for (std::size_t k = 0; k < batch; ++k) kWalk(setUp[k]);
+    }
+}
+
+inline void WalkSse2(const PackedTriangle& t) { WalkTriangle(t, FillRowSse2); }
+
 }  // namespace
 
 bool FitsPackedTriangle(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2,
@@ -163,6 +187,10 @@ void FillTrianglePackedSse2(FrameBuffer& frameBuffer, std::int32_t x1, std::int3
                             std::int32_t y2, std::int32_t x3, std::int32_t y3, PackedColor c1,
                             PackedColor c2, PackedColor c3) {
     WalkTriangle(SetUpTriangle(frameBuffer, x1, y1, x2, y2, x3, y3, c1, c2, c3), FillRowSse2);
+}
+
+void FillTrianglesPackedSse2(FrameBuffer& frameBuffer, const ScreenTriangle* triangles, std::size_t count) {
+    FillEachTriangle<WalkSse2>(frameBuffer, triangles, count);
 }
 
 #if defined(DEMO_HAVE_AVX2_WALK)
@@ -264,12 +292,8 @@ DEMO_AVX2 inline void FillRowAvx2(PackedColor* row, const RowRun& run, __m256i s
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(pixel), _mm256_blendv_epi8(ComposeEight(p), old, keep));
 }
 
-}  // namespace
-
-DEMO_AVX2 void FillTrianglePackedAvx2(FrameBuffer& frameBuffer, std::int32_t x1, std::int32_t y1, std::int32_t x2,
-                                      std::int32_t y2, std::int32_t x3, std::int32_t y3, PackedColor c1,
-                                      PackedColor c2, PackedColor c3) {
-    const PackedTriangle t = SetUpTriangle(frameBuffer, x1, y1, x2, y2, x3, y3, c1, c2, c3);
+// Both parts of a triangle, row by row, eight pixels per group.
+DEMO_AVX2 inline void WalkAvx2(const PackedTriangle& t) {
     PackedColor* row = t.topRowPixels;
     __m256i split = BothHalves(t.top);
     __m256i longSide = split;
@@ -297,6 +321,18 @@ DEMO_AVX2 void FillTrianglePackedAvx2(FrameBuffer& frameBuffer, std::int32_t x1,
     }
 }
 
+}  // namespace
+
+DEMO_AVX2 void FillTrianglePackedAvx2(FrameBuffer& frameBuffer, std::int32_t x1, std::int32_t y1, std::int32_t x2,
+                                      std::int32_t y2, std::int32_t x3, std::int32_t y3, PackedColor c1,
+                                      PackedColor c2, PackedColor c3) {
+    WalkAvx2(SetUpTriangle(frameBuffer, x1, y1, x2, y2, x3, y3, c1, c2, c3));
+}
+
+DEMO_AVX2 void FillTrianglesPackedAvx2(FrameBuffer& frameBuffer, const ScreenTriangle* triangles, std::size_t count) {
+    FillEachTriangle<WalkAvx2>(frameBuffer, triangles, count);
+}
+
 bool ProcessorHasAvx2() {
     static const bool has = [] {
         __builtin_cpu_init();
@@ -311,6 +347,10 @@ void FillTrianglePackedAvx2(FrameBuffer& frameBuffer, std::int32_t x1, std::int3
                             std::int32_t y2, std::int32_t x3, std::int32_t y3, PackedColor c1,
                             PackedColor c2, PackedColor c3) {
     FillTrianglePackedSse2(frameBuffer, x1, y1, x2, y2, x3, y3, c1, c2, c3);
+}
+
+void FillTrianglesPackedAvx2(FrameBuffer& frameBuffer, const ScreenTriangle* triangles, std::size_t count) {
+    FillTrianglesPackedSse2(frameBuffer, triangles, count);
 }
 
 bool ProcessorHasAvx2() { return false; }
@@ -389,12 +429,19 @@ DEMO_AVX512 inline void FillRowAvx512(PackedColor* row, const RowRun& run, __m12
     _mm256_mask_storeu_epi32(pixel, static_cast<__mmask8>((1u << count) - 1), ComposeEight(firstFour, nextFour));
 }
 
+DEMO_AVX512 inline void WalkAvx512(const PackedTriangle& t) { WalkTriangle(t, FillRowAvx512); }
+
 }  // namespace
 
 DEMO_AVX512 void FillTrianglePackedAvx512(FrameBuffer& frameBuffer, std::int32_t x1, std::int32_t y1,
                                           std::int32_t x2, std::int32_t y2, std::int32_t x3, std::int32_t y3,
                                           PackedColor c1, PackedColor c2, PackedColor c3) {
-    WalkTriangle(SetUpTriangle(frameBuffer, x1, y1, x2, y2, x3, y3, c1, c2, c3), FillRowAvx512);
+    WalkAvx512(SetUpTriangle(frameBuffer, x1, y1, x2, y2, x3, y3, c1, c2, c3));
+}
+
+DEMO_AVX512 void FillTrianglesPackedAvx512(FrameBuffer& frameBuffer, const ScreenTriangle* triangles,
+                                           std::size_t count) {
+    FillEachTriangle<WalkAvx512>(frameBuffer, triangles, count);
 }
 
 bool ProcessorHasAvx512Walk() {
@@ -416,6 +463,10 @@ void FillTrianglePackedAvx512(FrameBuffer& frameBuffer, std::int32_t x1, std::in
                               std::int32_t y2, std::int32_t x3, std::int32_t y3, PackedColor c1,
                               PackedColor c2, PackedColor c3) {
     FillTrianglePackedAvx2(frameBuffer, x1, y1, x2, y2, x3, y3, c1, c2, c3);
+}
+
+void FillTrianglesPackedAvx512(FrameBuffer& frameBuffer, const ScreenTriangle* triangles, std::size_t count) {
+    FillTrianglesPackedAvx2(frameBuffer, triangles, count);
 }
 
 bool ProcessorHasAvx512Walk() { return false; }

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "raster/frame_buffer.h"
+#include "raster/gouraud.h"
 
 #if defined(__SSE2__)
 
@@ -35,5 +36,11 @@ void FillTrianglePackedAvx512(FrameBuffer& frameBuffer, std::int32_t x1, std::in
 // Whether this processor, and the system, run the AVX-512 walk (F, BW, VL and
 // VBMI); always false on 32-bit builds.
 bool ProcessorHasAvx512Walk();
+
+// Each walk over a list of triangles that all fit, in order: the triangles'
+// edges are worked out a few triangles ahead of the rows being written.
+void FillTrianglesPackedSse2(FrameBuffer& frameBuffer, const ScreenTriangle* triangles, std::size_t count);
+void FillTrianglesPackedAvx2(FrameBuffer& frameBuffer, const ScreenTriangle* triangles, std::size_t count);
+void FillTrianglesPackedAvx512(FrameBuffer& frameBuffer, const ScreenTriangle* triangles, std::size_t count);
 
 #endif

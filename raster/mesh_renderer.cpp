@@ -1,5 +1,6 @@
 #include "raster/mesh_renderer.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -120,11 +121,19 @@ void DrawFromCache(FrameBuffer& frameBuffer, const VertexArray& vertices, const 
         drawn[drawnCount] = slot.order;
         drawnCount += FacesViewer(corner(face.vert0), corner(face.vert1), corner(face.vert2));
     }
-    for (std::size_t k = 0; k < drawnCount; ++k) {
-        const Face& face = faces[static_cast<std::size_t>(drawn[k])];
-        const ScreenPoint p0 = corner(face.vert0), p1 = corner(face.vert1), p2 = corner(face.vert2);
-        GouraudTriangle(frameBuffer, p0.x, p0.y, p1.x, p1.y, p2.x, p2.y, colour(face.vert0),
-                        colour(face.vert1), colour(face.vert2));
+    // Handed to the fill a few dozen at a time, so that it can set up the
+    // next triangles while it writes the rows of this one.
+    constexpr std::size_t kTrianglesPerCall = 64;
+    ScreenTriangle triangles[kTrianglesPerCall];
+    for (std::size_t first = 0; first < drawnCount; first += kTrianglesPerCall) {
+        const std::size_t count = std::min(drawnCount - first, kTrianglesPerCall);
+        for (std::size_t k = 0; k < count; ++k) {
+            const Face& face = faces[static_cast<std::size_t>(drawn[first + k])];
+            const ScreenPoint p0 = corner(face.vert0), p1 = corner(face.vert1), p2 = corner(face.vert2);
+            triangles[k] = {p0.x, p0.y, p1.x, p1.y, p2.x, p2.y,
+                            colour(face.vert0), colour(face.vert1), colour(face.vert2)};
+        }
+        GouraudTriangles(frameBuffer, triangles, count);
     }
 }
 

@@ -336,6 +336,67 @@ TEST(Triangle, EachPackedWalkMatchesThePlainFill) {
 }
 #endif
 
+namespace {
+
+ScreenTriangle ToScreenTriangle(const Corners& t) {
+    return {t.x[0], t.y[0], t.x[1], t.y[1], t.x[2], t.y[2], t.c[0], t.c[1], t.c[2]};
+}
+
+// Lists of every length up to a few set-up batches and past them, so that
+// lists end inside, at and just after a batch.
+std::size_t RandomListLength(std::mt19937& random) { return random() % 50; }
+
+}  // namespace
+
+TEST(Triangle, ListsFillAsTheirTrianglesOneAtATime) {
+    // Triangles off the screen or with a top byte in a colour sit among those
+    // the packed walks take; the list must keep its order around them, since
+    // later triangles paint over earlier ones.
+    std::mt19937 random(34);
+    auto expected = NewNoisyFrame(random);
+    auto actual = std::make_unique<NoisyFrame>(*expected);
+    int offScreen = 0;  // corners
+    for (int list = 0; list < 400; ++list) {
+        std::vector<ScreenTriangle> triangles;
+        for (std::size_t k = RandomListLength(random); k > 0; --k) {
+            const Corners t = RandomTriangle(random);
+            FillTriangle(expected->frame, t, true);
+            triangles.push_back(ToScreenTriangle(t));
+            for (int i = 0; i < 3; ++i) offScreen += t.x[i] < 0 || t.x[i] >= kFrameWidth || t.y[i] < 0 || t.y[i] >= kFrameHeight;
+        }
+        GouraudTriangles(actual->frame, triangles.data(), triangles.size());
+        ASSERT_TRUE(SameWords(*expected, *actual)) << "list " << list << " of " << triangles.size();
+    }
+    EXPECT_GT(offScreen, 1000);
+}
+
+#if defined(__SSE2__)
+TEST(Triangle, EachPackedListWalkMatchesThePlainFill) {
+    using ListWalk = void (*)(FrameBuffer&, const ScreenTriangle*, std::size_t);
+    std::vector<std::pair<const char*, ListWalk>> walks{{"SSE2", FillTrianglesPackedSse2}};
+    if (ProcessorHasAvx2()) walks.emplace_back("AVX2", FillTrianglesPackedAvx2);
+    if (ProcessorHasAvx512Walk()) walks.emplace_back("AVX-512", FillTrianglesPackedAvx512);
+    for (const auto& [name, walk] : walks) {
+        std::mt19937 random(35);
+        auto expected = NewNoisyFrame(random);
+        auto actual = std::make_unique<NoisyFrame>(*expected);
+        for (int list = 0; list < 300; ++list) {
+            std::vector<ScreenTriangle> triangles;
+            for (std::size_t k = RandomListLength(random); k > 0;) {
+                Corners t = RandomTriangle(random);
+                for (PackedColor& c : t.c) c &= 0x00FFFFFFu;
+                if (!FitsPackedTriangle(t.x[0], t.y[0], t.x[1], t.y[1], t.x[2], t.y[2], t.c[0], t.c[1], t.c[2])) continue;
+                FillTriangle(expected->frame, t, true);
+                triangles.push_back(ToScreenTriangle(t));
+                --k;
+            }
+            walk(actual->frame, triangles.data(), triangles.size());
+            ASSERT_TRUE(SameWords(*expected, *actual)) << name << " walk, list " << list << " of " << triangles.size();
+        }
+    }
+}
+#endif
+
 TEST(Triangle, EveryCornerOrderOfSharedRowsMatchesThePlainFill) {
     // Two corners on one row: which becomes the middle corner shows in the
     // picture, and the packed sort of the corners must pick as the plain one does.
