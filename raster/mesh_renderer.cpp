@@ -8,6 +8,10 @@
 #include "geometry/rounding.h"
 #include "raster/gouraud.h"
 
+#if defined(__SSE2__)
+#include <xmmintrin.h>
+#endif
+
 namespace {
 
 struct ScreenPoint {
@@ -45,13 +49,21 @@ bool FacesViewer(ScreenPoint p0, ScreenPoint p1, ScreenPoint p2) {
     return DifferenceOfProductsIsPositive(a, b, c, d);
 }
 
-// Clamped to 0..1; NaN counts as facing away.
+// Clamped to 0..1; NaN counts as facing away. Written as the two selections
+// the processor has instructions for, so that no branch depends on which way
+// each corner turns to the light.
 float Intensity(const Vertex& vertex, Vec3 light) {
     const auto dot = static_cast<float>(
         (static_cast<double>(light.x) * vertex.tnx + static_cast<double>(light.y) * vertex.tny) +
         static_cast<double>(light.z) * vertex.tnz);
-    if (!(dot >= 0.0f)) return 0.0f;
-    return dot > 1.0f ? 1.0f : dot;
+#if defined(__SSE2__)
+    // maxss gives its second operand, here 0, when the first is NaN.
+    const __m128 atLeastZero = _mm_max_ss(_mm_set_ss(dot), _mm_setzero_ps());
+    return _mm_cvtss_f32(_mm_min_ss(atLeastZero, _mm_set_ss(1.0f)));
+#else
+    const float atLeastZero = 0.0f < dot ? dot : 0.0f;  // 0 for NaN
+    return 1.0f < atLeastZero ? 1.0f : atLeastZero;
+#endif
 }
 
 }  // namespace
@@ -103,24 +115,50 @@ void DrawFaceByFace(FrameBuffer& frameBuffer, const VertexArray& vertices, const
     }
 }
 
-void DrawFromCache(FrameBuffer& frameBuffer, const VertexArray& vertices, const FaceArray& faces,
-                   Vec3 lightDir) {
-    CornerCache cache;
-    for (std::size_t v = 0; v < vertices.size(); ++v) {
-        cache.points[v] = RoundedScreenPosition(vertices[v]);
-        cache.colours[v] = LitCornerColor(vertices[v], lightDir);
-    }
+// Corners within this distance of the origin, in both directions, keep the
+// orientation test within 32 bits: differences below 2^15, products below 2^30.
+constexpr std::int32_t kNearCoordinate = 1 << 14;
+
+bool IsNear(ScreenPoint p) {
+    constexpr auto kSpan = static_cast<std::uint32_t>(2 * kNearCoordinate);
+    return static_cast<std::uint32_t>(p.x + kNearCoordinate) < kSpan &&
+           static_cast<std::uint32_t>(p.y + kNearCoordinate) < kSpan;
+}
+
+// FacesViewer for corners that are all near.
+bool NearFacesViewer(ScreenPoint p0, ScreenPoint p1, ScreenPoint p2) {
+    return (p1.x - p0.x) * (p0.y - p2.y) - (p1.y - p0.y) * (p0.x - p2.x) > 0;
+}
+
+// The faces that turn toward the viewer, in drawing order, listed without a
+// branch on each face's orientation (half of them turn away, at random).
+template <bool kAllNear>
+std::size_t ListDrawnFaces(const FaceArray& faces, const CornerCache& cache, std::int32_t* drawn) {
     const auto corner = [&](std::int32_t index) { return cache.points[static_cast<std::size_t>(index)]; };
-    const auto colour = [&](std::int32_t index) { return cache.colours[static_cast<std::size_t>(index)]; };
-    // The faces that turn toward the viewer, in drawing order, listed without a
-    // branch on each face's orientation (half of them turn away, at random).
-    std::array<std::int32_t, kCachedMeshLimit> drawn;
     std::size_t drawnCount = 0;
     for (const Face& slot : faces) {
         const Face& face = faces[static_cast<std::size_t>(slot.order)];
+        const ScreenPoint p0 = corner(face.vert0), p1 = corner(face.vert1), p2 = corner(face.vert2);
         drawn[drawnCount] = slot.order;
-        drawnCount += FacesViewer(corner(face.vert0), corner(face.vert1), corner(face.vert2));
+        drawnCount += kAllNear ? NearFacesViewer(p0, p1, p2) : FacesViewer(p0, p1, p2);
     }
+    return drawnCount;
+}
+
+void DrawFromCache(FrameBuffer& frameBuffer, const VertexArray& vertices, const FaceArray& faces,
+                   Vec3 lightDir) {
+    CornerCache cache;
+    bool allNear = true;
+    for (std::size_t v = 0; v < vertices.size(); ++v) {
+        cache.points[v] = RoundedScreenPosition(vertices[v]);
+        cache.colours[v] = LitCornerColor(vertices[v], lightDir);
+        allNear &= IsNear(cache.points[v]);
+    }
+    const auto corner = [&](std::int32_t index) { return cache.points[static_cast<std::size_t>(index)]; };
+    const auto colour = [&](std::int32_t index) { return cache.colours[static_cast<std::size_t>(index)]; };
+    std::array<std::int32_t, kCachedMeshLimit> drawn;
+    const std::size_t drawnCount = allNear ? ListDrawnFaces<true>(faces, cache, drawn.data())
+                                           : ListDrawnFaces<false>(faces, cache, drawn.data());
     // Handed to the fill a few dozen at a time, so that it can set up the
     // next triangles while it writes the rows of this one.
     constexpr std::size_t kTrianglesPerCall = 64;

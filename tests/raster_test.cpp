@@ -343,6 +343,47 @@ TEST(Renderer, PaintsInSlotOrderReadingCornersFromTheNamedFace) {
     EXPECT_EQ(Pixel(guarded->frame, 1, 1) >> 16, 10u);
 }
 
+TEST(Renderer, CullsAlikeWhetherOrNotAnyCornerIsFarOff) {
+    // Corners near the screen take a narrower orientation test than corners
+    // far off; one far vertex that no face uses must not change the picture.
+    std::mt19937 random(7);
+    FlatMesh mesh;
+    for (int v = 0; v < 600; ++v) {
+        Vertex vertex{};
+        // Around the screen, and some at the edge of where the narrow test holds.
+        const bool edge = random() % 8 == 0;
+        const auto coordinate = [&](float centre) {
+            return edge ? static_cast<float>(static_cast<std::int32_t>(random() % 32767) - 16383)
+                        : centre + static_cast<float>(random() % 81) - 40.0f;
+        };
+        vertex.sx = coordinate(320.0f);
+        vertex.sy = coordinate(240.0f);
+        vertex.tnz = 1.0f;
+        vertex.r = static_cast<float>(random() % 256);
+        vertex.g = static_cast<float>(random() % 256);
+        vertex.b = static_cast<float>(random() % 256);
+        mesh.vertices.push_back(vertex);
+    }
+    for (int f = 0; f < 400; ++f) {
+        Face face{};
+        face.vert0 = static_cast<std::int32_t>(random() % 600);
+        face.vert1 = static_cast<std::int32_t>(random() % 600);
+        face.vert2 = static_cast<std::int32_t>(random() % 600);
+        face.order = f;
+        mesh.faces.push_back(face);
+    }
+    auto near = NewGuardedFrame();
+    DrawMeshGouraud(near->frame, mesh.vertices, mesh.faces, kTowardViewer);
+    Vertex far{};
+    far.sx = 3.0e9f;
+    mesh.vertices.push_back(far);
+    auto withFar = NewGuardedFrame();
+    DrawMeshGouraud(withFar->frame, mesh.vertices, mesh.faces, kTowardViewer);
+    EXPECT_GT(CountLitPixels(near->frame), 1000);
+    EXPECT_TRUE(near->frame.pixels == withFar->frame.pixels);
+    EXPECT_TRUE(GuardsIntact(*near) && GuardsIntact(*withFar));
+}
+
 // The exact answer, for comparison: a GCC and clang extension on 64-bit hosts.
 __extension__ using Int128 = __int128;
 
