@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <limits>
 #include <utility>
 
 #include "geometry/rounding.h"
@@ -60,12 +62,16 @@ constexpr void QuickSortSlots(Slot* slots, std::int32_t lo, std::int32_t hi) {
     } while (stack.top != 1);
 }
 
-// Ranges of up to four slots are finished in one step: the quicksort only
+// Ranges of up to five slots are finished in one step: the quicksort only
 // compares keys, so its result on so few slots is a permutation fixed by how
-// each pair of keys compares (less, equal, greater). The table holds it for
-// every pattern, worked out by the plain quicksort itself: patterns of one
-// slot or none at 0, of two slots from 1, of three from 4, of four from 31.
-constexpr std::int32_t kSmallRange = 4;
+// the keys compare, and that is told by how many keys of the range are smaller
+// than each. The table holds the permutation for every such pattern, worked
+// out by the plain quicksort itself. A pattern is numbered
+// sum(smaller[i] * 5^i) within the block of its slot count.
+constexpr std::int32_t kSmallRange = 5;
+constexpr std::int32_t kPatternBase = 5;
+constexpr std::int32_t kFirstOfCount[kSmallRange + 1] = {0, 0, 1, 1 + 25, 1 + 25 + 125, 1 + 25 + 125 + 625};
+constexpr std::size_t kPatterns = 1 + 25 + 125 + 625 + 3125;
 
 struct SmallPermutation {
     std::uint8_t from[kSmallRange];  // slot i takes what slot from[i] held
@@ -76,23 +82,65 @@ struct KeyAndOrder {
     std::int32_t order;
 };
 
-// 0, 1 or 2 as a is less than, equal to or greater than b.
-constexpr std::int32_t Comparison(std::int32_t a, std::int32_t b) { return (a >= b) + (a > b); }
-
-// The pattern of the first `count` keys, as the table numbers it. Worked out
-// for four keys and cut down to `count` without a branch.
-constexpr std::int32_t PatternIndex(const std::int32_t* k, std::int32_t count) {
-    constexpr std::int32_t kFirstOfCount[kSmallRange + 1] = {0, 0, 1, 4, 31};
-    const std::int32_t two = Comparison(k[0], k[1]);
-    const std::int32_t third = 3 * Comparison(k[0], k[2]) + 9 * Comparison(k[1], k[2]);
-    const std::int32_t fourth = 27 * Comparison(k[0], k[3]) + 81 * Comparison(k[1], k[3]) + 243 * Comparison(k[2], k[3]);
-    const std::int32_t pattern = (two & -std::int32_t{count >= 2}) + (third & -std::int32_t{count >= 3}) +
-                                 (fourth & -std::int32_t{count >= 4});
+// The pattern of the first `count` keys (0..5), as the table numbers it.
+constexpr std::int32_t PatternIndexPlain(const std::int32_t* k, std::int32_t count) {
+    std::int32_t pattern = 0;
+    for (std::int32_t i = 0, weight = 1; i < kSmallRange; ++i, weight *= kPatternBase) {
+        std::int32_t smaller = 0;
+        for (std::int32_t j = 0; j < kSmallRange; ++j) smaller += (j < count) & (k[j] < k[i]);
+        pattern += smaller * weight & -std::int32_t{i < count};
+    }
     return kFirstOfCount[std::clamp(count, 0, kSmallRange)] + pattern;
 }
 
+#if defined(__SSE2__)
+struct alignas(16) FourLanes {
+    std::int32_t lanes[4];
+};
+
+// Per slot count: all ones in the lanes of the range's first four slots.
+constexpr auto kFirstFourInRange = [] {
+    std::array<FourLanes, kSmallRange + 1> masks{};
+    for (std::int32_t count = 0; count <= kSmallRange; ++count) {
+        for (std::int32_t i = 0; i < 4; ++i) masks[static_cast<std::size_t>(count)].lanes[i] = -std::int32_t{i < count};
+    }
+    return masks;
+}();
+
+// The same number, with every comparison made four lanes at a time. Keys past
+// the range stand in as the largest key, so that they are smaller than none.
+std::int32_t PatternIndex(const std::int32_t* k, std::int32_t count) {
+    count = std::clamp(count, 0, kSmallRange);
+    const auto& firstFour = kFirstFourInRange[static_cast<std::size_t>(count)];
+    const __m128i inRange = _mm_load_si128(reinterpret_cast<const __m128i*>(firstFour.lanes));
+    const __m128i largest = _mm_set1_epi32(std::numeric_limits<std::int32_t>::max());
+    const __m128i first = _mm_or_si128(_mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(k)), inRange),
+                                       _mm_andnot_si128(inRange, largest));
+    const std::int32_t fifth = count == kSmallRange ? k[4] : std::numeric_limits<std::int32_t>::max();
+    const __m128i fifths = _mm_set1_epi32(fifth);
+    // Minus the count of smaller keys, for each of the first four.
+    __m128i minusSmaller = _mm_cmpgt_epi32(first, _mm_shuffle_epi32(first, 0x00));
+    minusSmaller = _mm_add_epi32(minusSmaller, _mm_cmpgt_epi32(first, _mm_shuffle_epi32(first, 0x55)));
+    minusSmaller = _mm_add_epi32(minusSmaller, _mm_cmpgt_epi32(first, _mm_shuffle_epi32(first, 0xAA)));
+    minusSmaller = _mm_add_epi32(minusSmaller, _mm_cmpgt_epi32(first, _mm_shuffle_epi32(first, 0xFF)));
+    minusSmaller = _mm_add_epi32(minusSmaller, _mm_cmpgt_epi32(first, fifths));
+    // Counts below 5 and weights below 2^15: one 16-bit product per lane.
+    const __m128i weights = _mm_and_si128(_mm_setr_epi32(1, 5, 25, 125), inRange);
+    __m128i sum = _mm_madd_epi16(_mm_sub_epi32(_mm_setzero_si128(), minusSmaller), weights);
+    sum = _mm_add_epi32(sum, _mm_shuffle_epi32(sum, 0x4E));
+    sum = _mm_add_epi32(sum, _mm_shuffle_epi32(sum, 0xB1));
+    const auto fifthSmaller =
+        std::popcount(static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpgt_epi32(fifths, first)))));
+    const std::int32_t fifthWeight = count == kSmallRange ? 625 : 0;
+    return kFirstOfCount[static_cast<std::size_t>(count)] + _mm_cvtsi128_si32(sum) +
+           static_cast<std::int32_t>(fifthSmaller) * fifthWeight;
+}
+#else
+std::int32_t PatternIndex(const std::int32_t* k, std::int32_t count) { return PatternIndexPlain(k, count); }
+#endif
+
 constexpr auto kSmallPermutations = [] {
-    std::array<SmallPermutation, 31 + 729> table{};
+    std::array<SmallPermutation, kPatterns> table{};
     for (SmallPermutation& entry : table) {
         for (std::uint8_t i = 0; i < kSmallRange; ++i) entry.from[i] = i;
     }
@@ -108,7 +156,7 @@ constexpr auto kSmallPermutations = [] {
                 slots[i] = {keys[i], i};
             }
             QuickSortSlots(slots, 0, count - 1);
-            SmallPermutation& entry = table[static_cast<std::size_t>(PatternIndex(keys, count))];
+            SmallPermutation& entry = table[static_cast<std::size_t>(PatternIndexPlain(keys, count))];
             for (std::int32_t i = 0; i < count; ++i) entry.from[i] = static_cast<std::uint8_t>(slots[i].order);
         }
     }
@@ -251,9 +299,9 @@ Crossing PartitionCompact(CompactSort& sort, std::int32_t left, std::int32_t rig
             Choose(passed, lastRight - 1, std::max(fromRight(exchanges + 1), lastLeft))};
 }
 
-// A range of up to four slots (or none) in one step and without a branch:
-// the four slots from `left` are read and written back, those past the range
-// unchanged. The arrays' spare room covers slots past the last face.
+// A range of up to five slots (or none) in one step and without a branch on
+// its keys: the five slots from `left` are read and written back, those past
+// the range unchanged. The arrays' spare room covers slots past the last face.
 void FinishSmallRange(CompactSort& sort, std::int32_t left, std::int32_t right) {
     const auto first = static_cast<std::size_t>(left);
     const std::int32_t* keys = sort.keys.data() + first;
@@ -268,7 +316,7 @@ void FinishSmallRange(CompactSort& sort, std::int32_t left, std::int32_t right) 
 }
 
 // The plain quicksort's outer loops with the compact partition, ranges of up
-// to four slots finished from the table (a range's final order depends on its
+// to five slots finished from the table (a range's final order depends on its
 // own keys alone), and the choice of the part to carry on with made without a
 // branch: it goes either way at random.
 void QuickSortCompact(CompactSort& sort, std::int32_t lo, std::int32_t hi) {

@@ -570,6 +570,26 @@ TEST(DepthSort, CompactSortMatchesOnOrderedAndRepeatingKeys) {
     }
 }
 
+TEST(DepthSort, CompactSortMatchesOnEveryPatternOfFewKeys) {
+    // Small ranges are finished from a table of patterns: every way five or
+    // six keys can compare, including every kind of tie, must match.
+    for (const std::size_t size : {5u, 6u}) {
+        std::size_t patterns = 1;
+        for (std::size_t i = 0; i < size; ++i) patterns *= size;
+        KeyedMesh mesh{VertexArray(size, Vertex{}), FaceArray(size, Face{})};
+        for (std::size_t pattern = 0; pattern < patterns; ++pattern) {
+            for (std::size_t i = 0, rest = pattern; i < size; ++i, rest /= size) {
+                mesh.vertices[i].tz = static_cast<float>(rest % size) - 2.0f;
+                mesh.faces[i].vert0 = mesh.faces[i].vert1 = mesh.faces[i].vert2 = static_cast<std::int32_t>(i);
+            }
+            const SortedSlots expected = ReferenceSort(mesh);
+            KeyedMesh sorted = mesh;
+            DepthSortFaces(sorted.vertices, sorted.faces);
+            ASSERT_EQ(SlotsOf(sorted.faces).orders, expected.orders) << size << " keys, pattern " << pattern;
+        }
+    }
+}
+
 TEST(Transform, PairedRowsGiveTheSameFloatsAsTransformPoint) {
     std::mt19937 random(61);
     const auto unit = [&] { return static_cast<float>(random() % 2000001) / 1000000.0f - 1.0f; };
