@@ -10,6 +10,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__SSE2__) && defined(__GNUC__) && defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace {
 
@@ -170,14 +173,18 @@ constexpr std::int32_t kCompactSortLimit = 4096;
 // group that reaches past the last slot.
 constexpr std::int32_t kGroup = 8;
 
+// The candidate lists take whole groups of positions, up to sixteen, from
+// where they have got to.
+constexpr std::int32_t kListRoom = 16;
+
 // The keys and orders apart, and room for each partition's candidate lists.
 struct CompactSort {
     std::array<std::int32_t, kCompactSortLimit + kGroup> keys;
     std::array<std::int32_t, kCompactSortLimit + kGroup> orders;
     // Positions with key >= pivot, ascending, then a sentinel past any position.
-    std::array<std::int16_t, kCompactSortLimit + kGroup> atLeast;
+    std::array<std::int16_t, kCompactSortLimit + kListRoom> atLeast;
     // A sentinel before any position, then the positions with key <= pivot, ascending.
-    std::array<std::int16_t, kCompactSortLimit + 1 + kGroup> atMost;
+    std::array<std::int16_t, kCompactSortLimit + 1 + kListRoom> atMost;
 };
 
 struct CandidateCounts {
@@ -251,6 +258,51 @@ CandidateCounts CollectCandidates(CompactSort& sort, std::int32_t left, std::int
 }
 #endif
 
+using CandidateCollector = CandidateCounts (*)(CompactSort& sort, std::int32_t left, std::int32_t right,
+                                               std::int32_t pivot);
+
+#if defined(__SSE2__) && defined(__GNUC__) && defined(__x86_64__)
+#define DEMO_HAVE_AVX512_CANDIDATES 1
+#define DEMO_AVX512_CANDIDATES __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi2,bmi2,popcnt")))
+
+// The same lists sixteen keys per step: each list's positions are packed
+// together in a register and stored whole. Keys past the range are not read.
+DEMO_AVX512_CANDIDATES CandidateCounts CollectCandidatesAvx512(CompactSort& sort, std::int32_t left,
+                                                               std::int32_t right, std::int32_t pivot) {
+    const __m512i pivots = _mm512_set1_epi32(pivot);
+    __m256i positions = _mm256_add_epi16(_mm256_set1_epi16(static_cast<std::int16_t>(left)),
+                                         _mm256_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15));
+    CandidateCounts counts{0, 0};
+    for (std::int32_t x = left; x <= right; x += 16) {
+        // All sixteen lanes, or as many as are left (bzhi reads only the low
+        // byte of its bit count, so the count is capped first).
+        const auto remaining = static_cast<unsigned>(std::min(right + 1 - x, 16));
+        const auto inRange = static_cast<__mmask16>(_bzhi_u32(0xFFFFu, remaining));
+        const __m512i keys = _mm512_maskz_loadu_epi32(inRange, sort.keys.data() + x);
+        const __mmask16 atLeast = _mm512_mask_cmpge_epi32_mask(inRange, keys, pivots);
+        const __mmask16 atMost = _mm512_mask_cmple_epi32_mask(inRange, keys, pivots);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(sort.atLeast.data() + counts.atLeast),
+                            _mm256_maskz_compress_epi16(atLeast, positions));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(sort.atMost.data() + 1 + counts.atMost),
+                            _mm256_maskz_compress_epi16(atMost, positions));
+        counts.atLeast += static_cast<std::size_t>(__builtin_popcount(atLeast));
+        counts.atMost += static_cast<std::size_t>(__builtin_popcount(atMost));
+        positions = _mm256_add_epi16(positions, _mm256_set1_epi16(16));
+    }
+    return counts;
+}
+
+bool ProcessorHasAvx512Candidates() {
+    static const bool has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+               __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi2") &&
+               __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt");
+    }();
+    return has;
+}
+#endif
+
 // `yes` where the mask is all ones, `no` where it is zero, with no branch for
 // the compiler to make of it.
 constexpr std::int32_t Choose(std::int32_t mask, std::int32_t yes, std::int32_t no) {
@@ -271,9 +323,10 @@ struct Crossing {
 // least one). After the last exchange the scans, if they have not passed each
 // other already, stop at the next candidate or at the slot the other side's
 // last exchange filled, whichever comes first.
+template <CandidateCollector kCollect>
 Crossing PartitionCompact(CompactSort& sort, std::int32_t left, std::int32_t right) {
     const std::int32_t pivot = sort.keys[static_cast<std::size_t>((left + right) >> 1)];
-    const CandidateCounts counts = CollectCandidates(sort, left, right, pivot);
+    const CandidateCounts counts = kCollect(sort, left, right, pivot);
     const std::size_t atLeastCount = counts.atLeast, atMostCount = counts.atMost;
     sort.atLeast[atLeastCount] = kCompactSortLimit;
     sort.atMost[0] = -1;
@@ -319,13 +372,14 @@ void FinishSmallRange(CompactSort& sort, std::int32_t left, std::int32_t right) 
 // to five slots finished from the table (a range's final order depends on its
 // own keys alone), and the choice of the part to carry on with made without a
 // branch: it goes either way at random.
+template <CandidateCollector kCollect>
 void QuickSortCompact(CompactSort& sort, std::int32_t lo, std::int32_t hi) {
     RangeStack stack;
     Push(stack, {lo, hi});
     do {
         auto [left, right] = Pop(stack);
         while (right - left >= kSmallRange) {
-            const auto [i, j] = PartitionCompact(sort, left, right);
+            const auto [i, j] = PartitionCompact<kCollect>(sort, left, right);
             const std::int32_t leftIsSmaller = -static_cast<std::int32_t>(j - left < right - i);
             const Range larger = {Choose(leftIsSmaller, i, left), Choose(leftIsSmaller, right, j)};
             left = Choose(leftIsSmaller, left, i);
@@ -343,7 +397,10 @@ void QuickSortFaces(FaceArray& faces, std::int32_t lo, std::int32_t hi) {
     QuickSortSlots(faces.data(), lo, hi);
 }
 
-void DepthSortFaces(const VertexArray& vertices, FaceArray& faces) {
+namespace {
+
+template <CandidateCollector kCollect>
+void DepthSortWith(const VertexArray& vertices, FaceArray& faces) {
     if (faces.empty()) return;
     const auto depth = [&](std::int32_t index) {
         return static_cast<double>(vertices[static_cast<std::size_t>(index)].tz);
@@ -369,9 +426,25 @@ void DepthSortFaces(const VertexArray& vertices, FaceArray& faces) {
     // last face: those slots are read (and written back unchanged).
     std::fill_n(sort.keys.begin() + static_cast<std::ptrdiff_t>(faces.size()), kGroup, 0);
     std::fill_n(sort.orders.begin() + static_cast<std::ptrdiff_t>(faces.size()), kGroup, 0);
-    QuickSortCompact(sort, 0, last);
+    QuickSortCompact<kCollect>(sort, 0, last);
     for (std::size_t f = 0; f < faces.size(); ++f) {
         faces[f].depthKey = sort.keys[f];
         faces[f].order = sort.orders[f];
     }
+}
+
+}  // namespace
+
+void DepthSortFaces(const VertexArray& vertices, FaceArray& faces) {
+#if defined(DEMO_HAVE_AVX512_CANDIDATES)
+    if (ProcessorHasAvx512Candidates()) {
+        DepthSortWith<CollectCandidatesAvx512>(vertices, faces);
+        return;
+    }
+#endif
+    DepthSortWith<CollectCandidates>(vertices, faces);
+}
+
+void DepthSortFacesBaseline(const VertexArray& vertices, FaceArray& faces) {
+    DepthSortWith<CollectCandidates>(vertices, faces);
 }
