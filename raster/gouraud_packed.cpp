@@ -170,19 +170,6 @@ inline void WalkSse2(const PackedTriangle& t) { WalkTriangle(t, FillRowSse2); }
 
 }  // namespace
 
-bool FitsPackedTriangle(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2,
-                        std::int32_t x3, std::int32_t y3, PackedColor c1, PackedColor c2, PackedColor c3) {
-    // On the screen and above the last row: nothing to clip, every side value
-    // stays between two corners' values (steps truncate toward zero), so every
-    // channel stays in 0..0x00FF0000, and every run has seven more pixels of
-    // frame after it for the packed writers' last group.
-    const auto fits = [](std::int32_t x, std::int32_t y) {
-        return static_cast<std::uint32_t>(x) < static_cast<std::uint32_t>(kFrameWidth) &&
-               static_cast<std::uint32_t>(y) < static_cast<std::uint32_t>(kFrameHeight - 1);
-    };
-    return fits(x1, y1) && fits(x2, y2) && fits(x3, y3) && ((c1 | c2 | c3) >> 24) == 0;
-}
-
 void FillTrianglePackedSse2(FrameBuffer& frameBuffer, std::int32_t x1, std::int32_t y1, std::int32_t x2,
                             std::int32_t y2, std::int32_t x3, std::int32_t y3, PackedColor c1,
                             PackedColor c2, PackedColor c3) {
