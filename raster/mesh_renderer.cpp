@@ -119,10 +119,11 @@ void DrawFaceByFace(FrameBuffer& frameBuffer, const VertexArray& vertices, const
 // orientation test within 32 bits: differences below 2^15, products below 2^30.
 constexpr std::int32_t kNearCoordinate = 1 << 14;
 
+// Worked in unsigned arithmetic, which wraps for corners far off either way.
 bool IsNear(ScreenPoint p) {
-    constexpr auto kSpan = static_cast<std::uint32_t>(2 * kNearCoordinate);
-    return static_cast<std::uint32_t>(p.x + kNearCoordinate) < kSpan &&
-           static_cast<std::uint32_t>(p.y + kNearCoordinate) < kSpan;
+    constexpr auto kOffset = static_cast<std::uint32_t>(kNearCoordinate);
+    return static_cast<std::uint32_t>(p.x) + kOffset < 2 * kOffset &&
+           static_cast<std::uint32_t>(p.y) + kOffset < 2 * kOffset;
 }
 
 // FacesViewer for corners that are all near.

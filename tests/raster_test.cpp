@@ -375,7 +375,7 @@ TEST(Renderer, CullsAlikeWhetherOrNotAnyCornerIsFarOff) {
     auto near = NewGuardedFrame();
     DrawMeshGouraud(near->frame, mesh.vertices, mesh.faces, kTowardViewer);
     Vertex far{};
-    far.sx = 3.0e9f;
+    far.sx = 2147483520.0f;  // rounds to a column just below the largest int
     mesh.vertices.push_back(far);
     auto withFar = NewGuardedFrame();
     DrawMeshGouraud(withFar->frame, mesh.vertices, mesh.faces, kTowardViewer);
