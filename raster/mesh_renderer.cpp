@@ -131,19 +131,25 @@ bool NearFacesViewer(ScreenPoint p0, ScreenPoint p1, ScreenPoint p2) {
     return (p1.x - p0.x) * (p0.y - p2.y) - (p1.y - p0.y) * (p0.x - p2.x) > 0;
 }
 
-// The faces that turn toward the viewer, in drawing order, listed without a
-// branch on each face's orientation (half of them turn away, at random).
+// Each face's corners, and whether it turns toward the viewer, worked out in
+// face order: the face records are read front to back once, and the drawing
+// order then looks faces up in these small tables instead.
+struct FaceTable {
+    std::array<std::uint16_t, 3 * kCachedMeshLimit> corners;
+    std::array<std::uint8_t, kCachedMeshLimit> facing;
+};
+
 template <bool kAllNear>
-std::size_t ListDrawnFaces(const FaceArray& faces, const CornerCache& cache, std::int32_t* drawn) {
+void FillFaceTable(const FaceArray& faces, const CornerCache& cache, FaceTable& table) {
     const auto corner = [&](std::int32_t index) { return cache.points[static_cast<std::size_t>(index)]; };
-    std::size_t drawnCount = 0;
-    for (const Face& slot : faces) {
-        const Face& face = faces[static_cast<std::size_t>(slot.order)];
+    for (std::size_t f = 0; f < faces.size(); ++f) {
+        const Face& face = faces[f];
         const ScreenPoint p0 = corner(face.vert0), p1 = corner(face.vert1), p2 = corner(face.vert2);
-        drawn[drawnCount] = slot.order;
-        drawnCount += kAllNear ? NearFacesViewer(p0, p1, p2) : FacesViewer(p0, p1, p2);
+        table.facing[f] = kAllNear ? NearFacesViewer(p0, p1, p2) : FacesViewer(p0, p1, p2);
+        table.corners[3 * f] = static_cast<std::uint16_t>(face.vert0);
+        table.corners[3 * f + 1] = static_cast<std::uint16_t>(face.vert1);
+        table.corners[3 * f + 2] = static_cast<std::uint16_t>(face.vert2);
     }
-    return drawnCount;
 }
 
 void DrawFromCache(FrameBuffer& frameBuffer, const VertexArray& vertices, const FaceArray& faces,
@@ -155,11 +161,20 @@ void DrawFromCache(FrameBuffer& frameBuffer, const VertexArray& vertices, const 
         cache.colours[v] = LitCornerColor(vertices[v], lightDir);
         allNear &= IsNear(cache.points[v]);
     }
-    const auto corner = [&](std::int32_t index) { return cache.points[static_cast<std::size_t>(index)]; };
-    const auto colour = [&](std::int32_t index) { return cache.colours[static_cast<std::size_t>(index)]; };
-    std::array<std::int32_t, kCachedMeshLimit> drawn;
-    const std::size_t drawnCount = allNear ? ListDrawnFaces<true>(faces, cache, drawn.data())
-                                           : ListDrawnFaces<false>(faces, cache, drawn.data());
+    FaceTable table;
+    if (allNear) {
+        FillFaceTable<true>(faces, cache, table);
+    } else {
+        FillFaceTable<false>(faces, cache, table);
+    }
+    // The faces that turn toward the viewer, in drawing order, listed without a
+    // branch on each face's orientation (half of them turn away, at random).
+    std::array<std::uint16_t, kCachedMeshLimit> drawn;
+    std::size_t drawnCount = 0;
+    for (const Face& slot : faces) {
+        drawn[drawnCount] = static_cast<std::uint16_t>(slot.order);
+        drawnCount += table.facing[static_cast<std::size_t>(slot.order)];
+    }
     // Handed to the fill a few dozen at a time, so that it can set up the
     // next triangles while it writes the rows of this one.
     constexpr std::size_t kTrianglesPerCall = 64;
@@ -167,10 +182,10 @@ void DrawFromCache(FrameBuffer& frameBuffer, const VertexArray& vertices, const 
     for (std::size_t first = 0; first < drawnCount; first += kTrianglesPerCall) {
         const std::size_t count = std::min(drawnCount - first, kTrianglesPerCall);
         for (std::size_t k = 0; k < count; ++k) {
-            const Face& face = faces[static_cast<std::size_t>(drawn[first + k])];
-            const ScreenPoint p0 = corner(face.vert0), p1 = corner(face.vert1), p2 = corner(face.vert2);
+            const std::uint16_t* corners = table.corners.data() + 3 * std::size_t{drawn[first + k]};
+            const ScreenPoint p0 = cache.points[corners[0]], p1 = cache.points[corners[1]], p2 = cache.points[corners[2]];
             triangles[k] = {p0.x, p0.y, p1.x, p1.y, p2.x, p2.y,
-                            colour(face.vert0), colour(face.vert1), colour(face.vert2)};
+                            cache.colours[corners[0]], cache.colours[corners[1]], cache.colours[corners[2]]};
         }
         GouraudTriangles(frameBuffer, triangles, count);
     }
