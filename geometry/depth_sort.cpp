@@ -368,27 +368,58 @@ void FinishSmallRange(CompactSort& sort, std::int32_t left, std::int32_t right) 
     }
 }
 
+// One line of work through the ranges: the range in hand and those put off.
+struct SortLine {
+    RangeStack stack;
+    Range range{0, -1};
+    bool busy = false;
+};
+
+// One step of a line: the range in hand partitioned, carrying on with the
+// smaller part and putting off the larger (the choice made without a branch:
+// it goes either way at random); or, once it is small, finished from the table
+// and the next put-off range taken up.
+template <CandidateCollector kCollect>
+[[gnu::always_inline]] inline void Step(CompactSort& sort, SortLine& line) {
+    auto& [left, right] = line.range;
+    if (right - left >= kSmallRange) {
+        const auto [i, j] = PartitionCompact<kCollect>(sort, left, right);
+        const std::int32_t leftIsSmaller = -static_cast<std::int32_t>(j - left < right - i);
+        const Range larger = {Choose(leftIsSmaller, i, left), Choose(leftIsSmaller, right, j)};
+        left = Choose(leftIsSmaller, left, i);
+        right = Choose(leftIsSmaller, j, right);
+        line.stack.entries[line.stack.top] = larger;  // kept only when it holds two slots or more
+        line.stack.top += larger.low < larger.high;
+        return;
+    }
+    FinishSmallRange(sort, left, right);
+    line.busy = line.stack.top != 1;
+    if (line.busy) line.range = Pop(line.stack);
+}
+
+// An idle line takes up a range the other has put off.
+inline void ShareWork(SortLine& idle, SortLine& other) {
+    if (idle.busy || other.stack.top == 1) return;
+    idle.range = Pop(other.stack);
+    idle.busy = true;
+}
+
 // The plain quicksort's outer loops with the compact partition, ranges of up
-// to five slots finished from the table (a range's final order depends on its
-// own keys alone), and the choice of the part to carry on with made without a
-// branch: it goes either way at random.
+// to five slots finished from the table. A range's final order depends on its
+// own keys alone, so the ranges may be worked in any order: two lines of work
+// go side by side, one step each in turn, and the processor overlaps the one's
+// loads and comparisons with the other's.
 template <CandidateCollector kCollect>
 void QuickSortCompact(CompactSort& sort, std::int32_t lo, std::int32_t hi) {
-    RangeStack stack;
-    Push(stack, {lo, hi});
-    do {
-        auto [left, right] = Pop(stack);
-        while (right - left >= kSmallRange) {
-            const auto [i, j] = PartitionCompact<kCollect>(sort, left, right);
-            const std::int32_t leftIsSmaller = -static_cast<std::int32_t>(j - left < right - i);
-            const Range larger = {Choose(leftIsSmaller, i, left), Choose(leftIsSmaller, right, j)};
-            left = Choose(leftIsSmaller, left, i);
-            right = Choose(leftIsSmaller, j, right);
-            stack.entries[stack.top] = larger;  // kept only when it holds two slots or more
-            stack.top += larger.low < larger.high;
-        }
-        FinishSmallRange(sort, left, right);
-    } while (stack.top != 1);
+    SortLine first, second;
+    first.range = {lo, hi};
+    first.busy = true;
+    while (first.busy || second.busy) {
+        ShareWork(second, first);
+        ShareWork(first, second);
+        if (first.busy) Step<kCollect>(sort, first);
+        if (second.busy) Step<kCollect>(sort, second);
+    }
 }
 
 }  // namespace
