@@ -3,8 +3,14 @@
 #include "geometry/matrix.h"
 #include "geometry/rounding.h"
 
+#include <cstddef>
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
+#if defined(__SSE2__) && defined(__GNUC__) && defined(__x86_64__)
+#include <immintrin.h>
+#define DEMO_HAVE_AVX2_TRANSFORM 1
 #endif
 
 namespace {
@@ -62,19 +68,136 @@ void ProjectPaired(Vertex& vertex) {
     const __m128d screen = _mm_add_pd(flipped, _mm_setr_pd(kCentreX, kCentreY));
     StorePair(screen, vertex.sx, vertex.sy);
 }
-#endif
 
-}  // namespace
-
-void TransformVertices(VertexArray& vertices, const Matrix4& m) {
-#if defined(__SSE2__)
+// Vertices from `first` on, one at a time.
+void TransformEachPaired(VertexArray& vertices, const Matrix4& m, std::size_t first) {
     const PairedMatrix paired = PairRows(m);
-    for (Vertex& vertex : vertices) {
+    for (std::size_t v = first; v < vertices.size(); ++v) {
+        Vertex& vertex = vertices[v];
         // The normal goes through the same affine transform, translation included.
         TransformPaired(paired, vertex.nx, vertex.ny, vertex.nz, vertex.tnx, vertex.tny, vertex.tnz);
         TransformPaired(paired, vertex.x, vertex.y, vertex.z, vertex.tx, vertex.ty, vertex.tz);
         ProjectPaired(vertex);
     }
+}
+#endif
+
+#if defined(DEMO_HAVE_AVX2_TRANSFORM)
+#define DEMO_AVX2_TRANSFORM __attribute__((target("avx2")))
+
+// Four vertices at a time, one in each lane, with the same sums in the same
+// order in double precision. The vertex records are read and written four
+// neighbouring fields at a time and turned between records and lanes.
+struct WideMatrix {
+    __m256d m[3][4];  // each element in all four lanes
+};
+
+DEMO_AVX2_TRANSFORM WideMatrix Widen(const Matrix4& m) {
+    WideMatrix wide;
+    for (int row = 0; row < 3; ++row) {
+        for (int column = 0; column < 4; ++column) wide.m[row][column] = _mm256_set1_pd(m.m[row][column]);
+    }
+    return wide;
+}
+
+// Where a field lies in a vertex record, in floats from its start.
+constexpr std::size_t kFieldX = 0, kFieldTx = 3, kFieldSx = 6, kFieldNx = 8, kFieldTnx = 11;
+static_assert(sizeof(Vertex) == 17 * sizeof(float) && offsetof(Vertex, tx) == kFieldTx * sizeof(float) &&
+              offsetof(Vertex, sx) == kFieldSx * sizeof(float) && offsetof(Vertex, nx) == kFieldNx * sizeof(float) &&
+              offsetof(Vertex, tnx) == kFieldTnx * sizeof(float) && offsetof(Vertex, r) == 14 * sizeof(float));
+
+struct FourFields {
+    __m128 field[4];  // field k of the four vertices
+};
+
+inline float* FieldsOf(Vertex& vertex, std::size_t field) { return reinterpret_cast<float*>(&vertex) + field; }
+
+// Fields field..field+3 of four vertices.
+DEMO_AVX2_TRANSFORM inline FourFields LoadFields(Vertex* four, std::size_t field) {
+    FourFields f{{_mm_loadu_ps(FieldsOf(four[0], field)), _mm_loadu_ps(FieldsOf(four[1], field)),
+                  _mm_loadu_ps(FieldsOf(four[2], field)), _mm_loadu_ps(FieldsOf(four[3], field))}};
+    _MM_TRANSPOSE4_PS(f.field[0], f.field[1], f.field[2], f.field[3]);
+    return f;
+}
+
+DEMO_AVX2_TRANSFORM inline void StoreFields(Vertex* four, std::size_t field, FourFields f) {
+    _MM_TRANSPOSE4_PS(f.field[0], f.field[1], f.field[2], f.field[3]);
+    for (int v = 0; v < 4; ++v) _mm_storeu_ps(FieldsOf(four[v], field), f.field[v]);
+}
+
+// ((m(r, 0) x + m(r, 1) y) + m(r, 2) z) + m(r, 3), rounded to float.
+DEMO_AVX2_TRANSFORM inline __m128 RowOf(const __m256d (&row)[4], __m256d x, __m256d y, __m256d z) {
+    const __m256d sum = _mm256_add_pd(
+        _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(row[0], x), _mm256_mul_pd(row[1], y)), _mm256_mul_pd(row[2], z)),
+        row[3]);
+    return _mm256_cvtpd_ps(sum);
+}
+
+// Fields x..x+2 of four vertices through the matrix; the fourth field kept.
+DEMO_AVX2_TRANSFORM inline FourFields Transformed(const WideMatrix& m, const FourFields& in, __m128 fourth) {
+    const __m256d x = _mm256_cvtps_pd(in.field[0]), y = _mm256_cvtps_pd(in.field[1]), z = _mm256_cvtps_pd(in.field[2]);
+    return {{RowOf(m.m[0], x, y, z), RowOf(m.m[1], x, y, z), RowOf(m.m[2], x, y, z), fourth}};
+}
+
+DEMO_AVX2_TRANSFORM void TransformFour(const WideMatrix& m, Vertex* four) {
+    const FourFields normals = LoadFields(four, kFieldNx);
+    const FourFields colourAfterNormals = LoadFields(four, kFieldTnx);  // its last field is r
+    StoreFields(four, kFieldTnx, Transformed(m, normals, colourAfterNormals.field[3]));
+
+    const FourFields positions = LoadFields(four, kFieldX);
+    const FourFields screen = LoadFields(four, kFieldTx);  // its last field is sx
+    const __m128 oldSy = _mm_setr_ps(four[0].sy, four[1].sy, four[2].sy, four[3].sy);
+    FourFields moved = Transformed(m, positions, screen.field[3]);
+    // As ProjectPaired: the rounded distance, and only in front of the eye.
+    const __m256d tz = _mm256_cvtps_pd(moved.field[2]);
+    const __m128i d = _mm256_cvtpd_epi32(_mm256_sub_pd(_mm256_set1_pd(kEyeDistance), tz));
+    const __m128i inFront = _mm_cmpgt_epi32(d, _mm_setzero_si128());
+    const __m256d divisor = _mm256_blendv_pd(_mm256_set1_pd(1.0), _mm256_cvtepi32_pd(d), _mm256_cvtepi32_pd(inFront));
+    const __m256d eye = _mm256_set1_pd(kEyeDistance);
+    const __m256d qx = _mm256_div_pd(_mm256_mul_pd(eye, _mm256_cvtps_pd(moved.field[0])), divisor);
+    const __m256d qy = _mm256_div_pd(_mm256_mul_pd(eye, _mm256_cvtps_pd(moved.field[1])), divisor);
+    const __m128 sx = _mm256_cvtpd_ps(_mm256_add_pd(qx, _mm256_set1_pd(kCentreX)));
+    const __m128 sy = _mm256_cvtpd_ps(_mm256_add_pd(_mm256_xor_pd(qy, _mm256_set1_pd(-0.0)), _mm256_set1_pd(kCentreY)));
+    const __m128 front = _mm_castsi128_ps(inFront);
+    moved.field[3] = _mm_blendv_ps(screen.field[3], sx, front);
+    const __m128 newSy = _mm_blendv_ps(oldSy, sy, front);
+    StoreFields(four, kFieldTx, moved);
+    alignas(16) float sys[4];
+    _mm_store_ps(sys, newSy);
+    for (int v = 0; v < 4; ++v) four[v].sy = sys[v];
+}
+
+DEMO_AVX2_TRANSFORM void TransformVerticesAvx2(VertexArray& vertices, const Matrix4& m) {
+    const WideMatrix wide = Widen(m);
+    const std::size_t whole = vertices.size() / 4 * 4;
+    for (std::size_t v = 0; v < whole; v += 4) TransformFour(wide, vertices.data() + v);
+    TransformEachPaired(vertices, m, whole);
+}
+
+bool ProcessorHasAvx2() {
+    static const bool has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return has;
+}
+#endif
+
+}  // namespace
+
+void TransformVertices(VertexArray& vertices, const Matrix4& m) {
+#if defined(DEMO_HAVE_AVX2_TRANSFORM)
+    if (ProcessorHasAvx2()) {
+        TransformVerticesAvx2(vertices, m);
+        return;
+    }
+#endif
+    TransformVerticesBaseline(vertices, m);
+}
+
+void TransformVerticesBaseline(VertexArray& vertices, const Matrix4& m) {
+#if defined(__SSE2__)
+    TransformEachPaired(vertices, m, 0);
 #else
     const auto project = [](Vertex& vertex) {
         // Dividing by the rounded distance makes the size change in whole depth steps.

@@ -7,3 +7,7 @@
 // front of the eye (at z = 256, focal length 256, screen centre (320, 240)).
 // A vertex at or behind the eye keeps the screen position it last had.
 void TransformVertices(VertexArray& vertices, const Matrix4& m);
+
+// The same with the baseline instruction set only, where TransformVertices may
+// take wider instructions; the tests hold each to the plain formulas.
+void TransformVerticesBaseline(VertexArray& vertices, const Matrix4& m);
