@@ -8,10 +8,7 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
-#if defined(__SSE2__) && defined(__GNUC__) && defined(__x86_64__)
-#include <immintrin.h>
-#define DEMO_HAVE_AVX2_TRANSFORM 1
-#endif
+#include "geometry/vertex_lanes.h"
 
 namespace {
 
@@ -82,12 +79,13 @@ void TransformEachPaired(VertexArray& vertices, const Matrix4& m, std::size_t fi
 }
 #endif
 
-#if defined(DEMO_HAVE_AVX2_TRANSFORM)
-#define DEMO_AVX2_TRANSFORM __attribute__((target("avx2")))
+#if defined(DEMO_HAVE_VERTEX_LANES)
+#define DEMO_AVX2_TRANSFORM DEMO_AVX2_VERTEX_LANES
+
+using vertex_lanes::FourFields;
 
 // Four vertices at a time, one in each lane, with the same sums in the same
-// order in double precision. The vertex records are read and written four
-// neighbouring fields at a time and turned between records and lanes.
+// order in double precision.
 struct WideMatrix {
     __m256d m[3][4];  // each element in all four lanes
 };
@@ -98,31 +96,6 @@ DEMO_AVX2_TRANSFORM WideMatrix Widen(const Matrix4& m) {
         for (int column = 0; column < 4; ++column) wide.m[row][column] = _mm256_set1_pd(m.m[row][column]);
     }
     return wide;
-}
-
-// Where a field lies in a vertex record, in floats from its start.
-constexpr std::size_t kFieldX = 0, kFieldTx = 3, kFieldSx = 6, kFieldNx = 8, kFieldTnx = 11;
-static_assert(sizeof(Vertex) == 17 * sizeof(float) && offsetof(Vertex, tx) == kFieldTx * sizeof(float) &&
-              offsetof(Vertex, sx) == kFieldSx * sizeof(float) && offsetof(Vertex, nx) == kFieldNx * sizeof(float) &&
-              offsetof(Vertex, tnx) == kFieldTnx * sizeof(float) && offsetof(Vertex, r) == 14 * sizeof(float));
-
-struct FourFields {
-    __m128 field[4];  // field k of the four vertices
-};
-
-inline float* FieldsOf(Vertex& vertex, std::size_t field) { return reinterpret_cast<float*>(&vertex) + field; }
-
-// Fields field..field+3 of four vertices.
-DEMO_AVX2_TRANSFORM inline FourFields LoadFields(Vertex* four, std::size_t field) {
-    FourFields f{{_mm_loadu_ps(FieldsOf(four[0], field)), _mm_loadu_ps(FieldsOf(four[1], field)),
-                  _mm_loadu_ps(FieldsOf(four[2], field)), _mm_loadu_ps(FieldsOf(four[3], field))}};
-    _MM_TRANSPOSE4_PS(f.field[0], f.field[1], f.field[2], f.field[3]);
-    return f;
-}
-
-DEMO_AVX2_TRANSFORM inline void StoreFields(Vertex* four, std::size_t field, FourFields f) {
-    _MM_TRANSPOSE4_PS(f.field[0], f.field[1], f.field[2], f.field[3]);
-    for (int v = 0; v < 4; ++v) _mm_storeu_ps(FieldsOf(four[v], field), f.field[v]);
 }
 
 // ((m(r, 0) x + m(r, 1) y) + m(r, 2) z) + m(r, 3), rounded to float.
@@ -140,12 +113,13 @@ DEMO_AVX2_TRANSFORM inline FourFields Transformed(const WideMatrix& m, const Fou
 }
 
 DEMO_AVX2_TRANSFORM void TransformFour(const WideMatrix& m, Vertex* four) {
-    const FourFields normals = LoadFields(four, kFieldNx);
-    const FourFields colourAfterNormals = LoadFields(four, kFieldTnx);  // its last field is r
-    StoreFields(four, kFieldTnx, Transformed(m, normals, colourAfterNormals.field[3]));
+    using namespace vertex_lanes;
+    const FourFields normals = LoadFields(four, kNx);
+    const FourFields colourAfterNormals = LoadFields(four, kTnx);  // its last field is r
+    StoreFields(four, kTnx, Transformed(m, normals, colourAfterNormals.field[3]));
 
-    const FourFields positions = LoadFields(four, kFieldX);
-    const FourFields screen = LoadFields(four, kFieldTx);  // its last field is sx
+    const FourFields positions = LoadFields(four, kX);
+    const FourFields screen = LoadFields(four, kTx);  // its last field is sx
     const __m128 oldSy = _mm_setr_ps(four[0].sy, four[1].sy, four[2].sy, four[3].sy);
     FourFields moved = Transformed(m, positions, screen.field[3]);
     // As ProjectPaired: the rounded distance, and only in front of the eye.
@@ -161,7 +135,7 @@ DEMO_AVX2_TRANSFORM void TransformFour(const WideMatrix& m, Vertex* four) {
     const __m128 front = _mm_castsi128_ps(inFront);
     moved.field[3] = _mm_blendv_ps(screen.field[3], sx, front);
     const __m128 newSy = _mm_blendv_ps(oldSy, sy, front);
-    StoreFields(four, kFieldTx, moved);
+    StoreFields(four, kTx, moved);
     alignas(16) float sys[4];
     _mm_store_ps(sys, newSy);
     for (int v = 0; v < 4; ++v) four[v].sy = sys[v];
@@ -174,7 +148,12 @@ DEMO_AVX2_TRANSFORM void TransformVerticesAvx2(VertexArray& vertices, const Matr
     TransformEachPaired(vertices, m, whole);
 }
 
-bool ProcessorHasAvx2() {
+#endif
+
+}  // namespace
+
+#if defined(DEMO_HAVE_VERTEX_LANES)
+bool vertex_lanes::ProcessorHasAvx2() {
     static const bool has = [] {
         __builtin_cpu_init();
         return __builtin_cpu_supports("avx2") != 0;
@@ -183,11 +162,9 @@ bool ProcessorHasAvx2() {
 }
 #endif
 
-}  // namespace
-
 void TransformVertices(VertexArray& vertices, const Matrix4& m) {
-#if defined(DEMO_HAVE_AVX2_TRANSFORM)
-    if (ProcessorHasAvx2()) {
+#if defined(DEMO_HAVE_VERTEX_LANES)
+    if (vertex_lanes::ProcessorHasAvx2()) {
         TransformVerticesAvx2(vertices, m);
         return;
     }

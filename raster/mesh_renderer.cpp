@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "geometry/rounding.h"
+#include "geometry/vertex_lanes.h"
 #include "raster/gouraud.h"
 
 #if defined(__SSE2__)
@@ -152,15 +153,71 @@ void FillFaceTable(const FaceArray& faces, const CornerCache& cache, FaceTable& 
     }
 }
 
-void DrawFromCache(FrameBuffer& frameBuffer, const VertexArray& vertices, const FaceArray& faces,
-                   Vec3 lightDir) {
-    CornerCache cache;
+// Each vertex's rounded screen corner and lit colour, from vertex `first` on;
+// whether all of those corners are near.
+bool FillCornerCache(const VertexArray& vertices, Vec3 lightDir, CornerCache& cache, std::size_t first) {
     bool allNear = true;
-    for (std::size_t v = 0; v < vertices.size(); ++v) {
+    for (std::size_t v = first; v < vertices.size(); ++v) {
         cache.points[v] = RoundedScreenPosition(vertices[v]);
         cache.colours[v] = LitCornerColor(vertices[v], lightDir);
         allNear &= IsNear(cache.points[v]);
     }
+    return allNear;
+}
+
+#if defined(DEMO_HAVE_VERTEX_LANES)
+// The same four vertices at a time, each value exactly as RoundedScreenPosition,
+// LitCornerColor and IsNear give it: rounding a float to an integer directly
+// gives what rounding its double does.
+// round(level * intensity) for four corners, the product in double precision.
+DEMO_AVX2_VERTEX_LANES inline __m128i LitChannel(__m128 level, __m256d intensity) {
+    return _mm256_cvtpd_epi32(_mm256_mul_pd(_mm256_cvtps_pd(level), intensity));
+}
+
+DEMO_AVX2_VERTEX_LANES bool FillCornerCacheAvx2(const VertexArray& vertices, Vec3 lightDir, CornerCache& cache) {
+    using namespace vertex_lanes;
+    const __m256d lightX = _mm256_set1_pd(lightDir.x), lightY = _mm256_set1_pd(lightDir.y),
+                  lightZ = _mm256_set1_pd(lightDir.z);
+    const __m128i nearOffset = _mm_set1_epi32(kNearCoordinate);
+    const __m128i farBits = _mm_set1_epi32(~(2 * kNearCoordinate - 1));
+    __m128i far = _mm_setzero_si128();
+    const std::size_t whole = vertices.size() / 4 * 4;
+    for (std::size_t v = 0; v < whole; v += 4) {
+        const Vertex* four = vertices.data() + v;
+        const FourFields screen = LoadFields(four, kSx);
+        const __m128i x = _mm_cvtps_epi32(screen.field[0]), y = _mm_cvtps_epi32(screen.field[1]);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(&cache.points[v]), _mm_unpacklo_epi32(x, y));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(&cache.points[v + 2]), _mm_unpackhi_epi32(x, y));
+        // Near when x + 2^14 and y + 2^14, wrapping, are below 2^15.
+        far = _mm_or_si128(far, _mm_and_si128(_mm_or_si128(_mm_add_epi32(x, nearOffset), _mm_add_epi32(y, nearOffset)),
+                                              farBits));
+        const FourFields normal = LoadFields(four, kTnx);  // tnx, tny, tnz, r
+        const FourFields level = LoadFields(four, kTnz);   // tnz, r, g, b
+        const __m256d dot = _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(lightX, _mm256_cvtps_pd(normal.field[0])),
+                                                        _mm256_mul_pd(lightY, _mm256_cvtps_pd(normal.field[1]))),
+                                          _mm256_mul_pd(lightZ, _mm256_cvtps_pd(normal.field[2])));
+        // maxps gives its second operand, here 0, where the first is NaN.
+        const __m128 intensity = _mm_min_ps(_mm_max_ps(_mm256_cvtpd_ps(dot), _mm_setzero_ps()), _mm_set1_ps(1.0f));
+        const __m256d wide = _mm256_cvtps_pd(intensity);
+        const __m128i colour = _mm_or_si128(_mm_or_si128(_mm_slli_epi32(LitChannel(level.field[1], wide), 16),
+                                                         _mm_slli_epi32(LitChannel(level.field[2], wide), 8)),
+                                            LitChannel(level.field[3], wide));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(&cache.colours[v]), colour);
+    }
+    const bool restNear = FillCornerCache(vertices, lightDir, cache, whole);
+    return restNear && _mm_testz_si128(far, far);
+}
+#endif
+
+void DrawFromCache(FrameBuffer& frameBuffer, const VertexArray& vertices, const FaceArray& faces,
+                   Vec3 lightDir) {
+    CornerCache cache;
+#if defined(DEMO_HAVE_VERTEX_LANES)
+    const bool allNear = vertex_lanes::ProcessorHasAvx2() ? FillCornerCacheAvx2(vertices, lightDir, cache)
+                                                          : FillCornerCache(vertices, lightDir, cache, 0);
+#else
+    const bool allNear = FillCornerCache(vertices, lightDir, cache, 0);
+#endif
     FaceTable table;
     if (allNear) {
         FillFaceTable<true>(faces, cache, table);

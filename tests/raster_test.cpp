@@ -384,6 +384,62 @@ TEST(Renderer, CullsAlikeWhetherOrNotAnyCornerIsFarOff) {
     EXPECT_TRUE(GuardsIntact(*near) && GuardsIntact(*withFar));
 }
 
+TEST(Renderer, DrawsAsThePlainStepsDoFaceByFace) {
+    // The renderer works corners out four at a time where it can, keeps them in
+    // tables and hands triangles to the fill in batches; drawn face by face with
+    // the plain pieces, the picture must be the same. Lights and normals give
+    // every kind of intensity, NaN and out-of-range ones included.
+    std::mt19937 random(8);
+    const auto unit = [&] { return static_cast<float>(random() % 2001) / 1000.0f - 1.0f; };
+    for (int round = 0; round < 20; ++round) {
+        FlatMesh mesh;
+        const std::size_t vertexCount = 200 + random() % 8;  // whole groups of four or not
+        for (std::size_t v = 0; v < vertexCount; ++v) {
+            Vertex vertex{};
+            vertex.sx = 320.0f + 400.0f * unit();  // some off the screen
+            vertex.sy = 240.0f + 300.0f * unit();
+            vertex.tnx = 1.5f * unit(), vertex.tny = 1.5f * unit(), vertex.tnz = 1.5f * unit();
+            if (random() % 50 == 0) vertex.tny = std::nanf("");
+            vertex.r = 255.0f * std::abs(unit()), vertex.g = 255.0f * std::abs(unit()), vertex.b = 255.0f * std::abs(unit());
+            mesh.vertices.push_back(vertex);
+        }
+        for (std::size_t f = 0; f < 300; ++f) {
+            Face face{};
+            face.vert0 = static_cast<std::int32_t>(random() % vertexCount);
+            face.vert1 = static_cast<std::int32_t>(random() % vertexCount);
+            face.vert2 = static_cast<std::int32_t>(random() % vertexCount);
+            mesh.faces.push_back(face);
+        }
+        for (std::size_t f = 0; f < mesh.faces.size(); ++f) {
+            mesh.faces[f].order = static_cast<std::int32_t>((f * 7 + static_cast<std::size_t>(round)) % mesh.faces.size());
+        }
+        const Vec3 toward{unit(), unit(), unit()};
+        const float length = std::sqrt(toward.x * toward.x + toward.y * toward.y + toward.z * toward.z);
+        const Vec3 light{toward.x / length, toward.y / length, toward.z / length};
+
+        auto expected = NewGuardedFrame();
+        for (const Face& slot : mesh.faces) {
+            const Face& face = mesh.faces[static_cast<std::size_t>(slot.order)];
+            const Vertex* corner[3] = {&mesh.vertices[static_cast<std::size_t>(face.vert0)],
+                                       &mesh.vertices[static_cast<std::size_t>(face.vert1)],
+                                       &mesh.vertices[static_cast<std::size_t>(face.vert2)]};
+            std::int32_t x[3], y[3];
+            for (int i = 0; i < 3; ++i) {
+                x[i] = static_cast<std::int32_t>(std::nearbyint(corner[i]->sx));
+                y[i] = static_cast<std::int32_t>(std::nearbyint(corner[i]->sy));
+            }
+            if (!FacesViewer(x[0], y[0], x[1], y[1], x[2], y[2])) continue;
+            GouraudTrianglePlain(expected->frame, x[0], y[0], x[1], y[1], x[2], y[2], LitCornerColor(*corner[0], light),
+                                 LitCornerColor(*corner[1], light), LitCornerColor(*corner[2], light));
+        }
+        auto actual = NewGuardedFrame();
+        DrawMeshGouraud(actual->frame, mesh.vertices, mesh.faces, light);
+        ASSERT_TRUE(expected->frame.pixels == actual->frame.pixels) << "round " << round;
+        EXPECT_GT(CountLitPixels(actual->frame), 1000) << "round " << round;
+        EXPECT_TRUE(GuardsIntact(*actual));
+    }
+}
+
 // The exact answer, for comparison: a GCC and clang extension on 64-bit hosts.
 __extension__ using Int128 = __int128;
 
