@@ -1,14 +1,14 @@
 #include "geometry/transform.h"
 
+#include <cstddef>
+
 #include "geometry/matrix.h"
 #include "geometry/rounding.h"
-
-#include <cstddef>
+#include "geometry/vertex_lanes.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
-#include "geometry/vertex_lanes.h"
 
 namespace {
 
@@ -80,8 +80,6 @@ void TransformEachPaired(VertexArray& vertices, const Matrix4& m, std::size_t fi
 #endif
 
 #if defined(DEMO_HAVE_VERTEX_LANES)
-#define DEMO_AVX2_TRANSFORM DEMO_AVX2_VERTEX_LANES
-
 using vertex_lanes::FourFields;
 
 // Four vertices at a time, one in each lane, with the same sums in the same
@@ -90,7 +88,7 @@ struct WideMatrix {
     __m256d m[3][4];  // each element in all four lanes
 };
 
-DEMO_AVX2_TRANSFORM WideMatrix Widen(const Matrix4& m) {
+DEMO_AVX2_VERTEX_LANES WideMatrix Widen(const Matrix4& m) {
     WideMatrix wide;
     for (int row = 0; row < 3; ++row) {
         for (int column = 0; column < 4; ++column) wide.m[row][column] = _mm256_set1_pd(m.m[row][column]);
@@ -99,7 +97,7 @@ DEMO_AVX2_TRANSFORM WideMatrix Widen(const Matrix4& m) {
 }
 
 // ((m(r, 0) x + m(r, 1) y) + m(r, 2) z) + m(r, 3), rounded to float.
-DEMO_AVX2_TRANSFORM inline __m128 RowOf(const __m256d (&row)[4], __m256d x, __m256d y, __m256d z) {
+DEMO_AVX2_VERTEX_LANES inline __m128 RowOf(const __m256d (&row)[4], __m256d x, __m256d y, __m256d z) {
     const __m256d sum = _mm256_add_pd(
         _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(row[0], x), _mm256_mul_pd(row[1], y)), _mm256_mul_pd(row[2], z)),
         row[3]);
@@ -107,12 +105,12 @@ DEMO_AVX2_TRANSFORM inline __m128 RowOf(const __m256d (&row)[4], __m256d x, __m2
 }
 
 // Fields x..x+2 of four vertices through the matrix; the fourth field kept.
-DEMO_AVX2_TRANSFORM inline FourFields Transformed(const WideMatrix& m, const FourFields& in, __m128 fourth) {
+DEMO_AVX2_VERTEX_LANES inline FourFields Transformed(const WideMatrix& m, const FourFields& in, __m128 fourth) {
     const __m256d x = _mm256_cvtps_pd(in.field[0]), y = _mm256_cvtps_pd(in.field[1]), z = _mm256_cvtps_pd(in.field[2]);
     return {{RowOf(m.m[0], x, y, z), RowOf(m.m[1], x, y, z), RowOf(m.m[2], x, y, z), fourth}};
 }
 
-DEMO_AVX2_TRANSFORM void TransformFour(const WideMatrix& m, Vertex* four) {
+DEMO_AVX2_VERTEX_LANES void TransformFour(const WideMatrix& m, Vertex* four) {
     using namespace vertex_lanes;
     const FourFields normals = LoadFields(four, kNx);
     const FourFields colourAfterNormals = LoadFields(four, kTnx);  // its last field is r
@@ -141,13 +139,12 @@ DEMO_AVX2_TRANSFORM void TransformFour(const WideMatrix& m, Vertex* four) {
     for (int v = 0; v < 4; ++v) four[v].sy = sys[v];
 }
 
-DEMO_AVX2_TRANSFORM void TransformVerticesAvx2(VertexArray& vertices, const Matrix4& m) {
+DEMO_AVX2_VERTEX_LANES void TransformVerticesAvx2(VertexArray& vertices, const Matrix4& m) {
     const WideMatrix wide = Widen(m);
     const std::size_t whole = vertices.size() / 4 * 4;
     for (std::size_t v = 0; v < whole; v += 4) TransformFour(wide, vertices.data() + v);
     TransformEachPaired(vertices, m, whole);
 }
-
 #endif
 
 }  // namespace

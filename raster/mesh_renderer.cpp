@@ -166,14 +166,14 @@ bool FillCornerCache(const VertexArray& vertices, Vec3 lightDir, CornerCache& ca
 }
 
 #if defined(DEMO_HAVE_VERTEX_LANES)
-// The same four vertices at a time, each value exactly as RoundedScreenPosition,
-// LitCornerColor and IsNear give it: rounding a float to an integer directly
-// gives what rounding its double does.
 // round(level * intensity) for four corners, the product in double precision.
 DEMO_AVX2_VERTEX_LANES inline __m128i LitChannel(__m128 level, __m256d intensity) {
     return _mm256_cvtpd_epi32(_mm256_mul_pd(_mm256_cvtps_pd(level), intensity));
 }
 
+// The same four vertices at a time, each value exactly as RoundedScreenPosition,
+// LitCornerColor and IsNear give it: rounding a float to an integer directly
+// gives what rounding its double does.
 DEMO_AVX2_VERTEX_LANES bool FillCornerCacheAvx2(const VertexArray& vertices, Vec3 lightDir, CornerCache& cache) {
     using namespace vertex_lanes;
     const __m256d lightX = _mm256_set1_pd(lightDir.x), lightY = _mm256_set1_pd(lightDir.y),
