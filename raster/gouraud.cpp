@@ -218,22 +218,14 @@ void FillTriangle(FrameBuffer& frameBuffer, std::int32_t x1, std::int32_t y1, st
 void GouraudTriangle(FrameBuffer& frameBuffer, std::int32_t x1, std::int32_t y1, std::int32_t x2,
                      std::int32_t y2, std::int32_t x3, std::int32_t y3, PackedColor c1,
                      PackedColor c2, PackedColor c3) {
-#if defined(__SSE2__)
-    // The choice of fill, made here alone: the widest packed walk the
-    // processor runs, for the triangles it may take.
-    if (FitsPackedTriangle(x1, y1, x2, y2, x3, y3, c1, c2, c3)) {
-        static const auto packedFill = ProcessorHasAvx512Walk() ? FillTrianglePackedAvx512
-                                       : ProcessorHasAvx2()     ? FillTrianglePackedAvx2
-                                                                : FillTrianglePackedSse2;
-        packedFill(frameBuffer, x1, y1, x2, y2, x3, y3, c1, c2, c3);
-        return;
-    }
-#endif
-    FillTriangle<false>(frameBuffer, x1, y1, x2, y2, x3, y3, c1, c2, c3);
+    const ScreenTriangle triangle{x1, y1, x2, y2, x3, y3, c1, c2, c3};
+    GouraudTriangles(frameBuffer, &triangle, 1);
 }
 
 void GouraudTriangles(FrameBuffer& frameBuffer, const ScreenTriangle* triangles, std::size_t count) {
 #if defined(__SSE2__)
+    // The choice of fill, made here alone: the widest packed walk the
+    // processor runs, for the triangles it may take.
     static const auto packedFills = ProcessorHasAvx512Walk() ? FillTrianglesPackedAvx512
                                     : ProcessorHasAvx2()     ? FillTrianglesPackedAvx2
                                                              : FillTrianglesPackedSse2;

@@ -170,12 +170,6 @@ inline void WalkSse2(const PackedTriangle& t) { WalkTriangle(t, FillRowSse2); }
 
 }  // namespace
 
-void FillTrianglePackedSse2(FrameBuffer& frameBuffer, std::int32_t x1, std::int32_t y1, std::int32_t x2,
-                            std::int32_t y2, std::int32_t x3, std::int32_t y3, PackedColor c1,
-                            PackedColor c2, PackedColor c3) {
-    WalkTriangle(SetUpTriangle(frameBuffer, x1, y1, x2, y2, x3, y3, c1, c2, c3), FillRowSse2);
-}
-
 void FillTrianglesPackedSse2(FrameBuffer& frameBuffer, const ScreenTriangle* triangles, std::size_t count) {
     FillEachTriangle<WalkSse2>(frameBuffer, triangles, count);
 }
@@ -310,12 +304,6 @@ DEMO_AVX2 inline void WalkAvx2(const PackedTriangle& t) {
 
 }  // namespace
 
-DEMO_AVX2 void FillTrianglePackedAvx2(FrameBuffer& frameBuffer, std::int32_t x1, std::int32_t y1, std::int32_t x2,
-                                      std::int32_t y2, std::int32_t x3, std::int32_t y3, PackedColor c1,
-                                      PackedColor c2, PackedColor c3) {
-    WalkAvx2(SetUpTriangle(frameBuffer, x1, y1, x2, y2, x3, y3, c1, c2, c3));
-}
-
 DEMO_AVX2 void FillTrianglesPackedAvx2(FrameBuffer& frameBuffer, const ScreenTriangle* triangles, std::size_t count) {
     FillEachTriangle<WalkAvx2>(frameBuffer, triangles, count);
 }
@@ -329,12 +317,6 @@ bool ProcessorHasAvx2() {
 }
 
 #else
-
-void FillTrianglePackedAvx2(FrameBuffer& frameBuffer, std::int32_t x1, std::int32_t y1, std::int32_t x2,
-                            std::int32_t y2, std::int32_t x3, std::int32_t y3, PackedColor c1,
-                            PackedColor c2, PackedColor c3) {
-    FillTrianglePackedSse2(frameBuffer, x1, y1, x2, y2, x3, y3, c1, c2, c3);
-}
 
 void FillTrianglesPackedAvx2(FrameBuffer& frameBuffer, const ScreenTriangle* triangles, std::size_t count) {
     FillTrianglesPackedSse2(frameBuffer, triangles, count);
@@ -420,12 +402,6 @@ DEMO_AVX512 inline void WalkAvx512(const PackedTriangle& t) { WalkTriangle(t, Fi
 
 }  // namespace
 
-DEMO_AVX512 void FillTrianglePackedAvx512(FrameBuffer& frameBuffer, std::int32_t x1, std::int32_t y1,
-                                          std::int32_t x2, std::int32_t y2, std::int32_t x3, std::int32_t y3,
-                                          PackedColor c1, PackedColor c2, PackedColor c3) {
-    WalkAvx512(SetUpTriangle(frameBuffer, x1, y1, x2, y2, x3, y3, c1, c2, c3));
-}
-
 DEMO_AVX512 void FillTrianglesPackedAvx512(FrameBuffer& frameBuffer, const ScreenTriangle* triangles,
                                            std::size_t count) {
     FillEachTriangle<WalkAvx512>(frameBuffer, triangles, count);
@@ -445,12 +421,6 @@ bool ProcessorHasAvx512Walk() {
 #endif
 
 #else
-
-void FillTrianglePackedAvx512(FrameBuffer& frameBuffer, std::int32_t x1, std::int32_t y1, std::int32_t x2,
-                              std::int32_t y2, std::int32_t x3, std::int32_t y3, PackedColor c1,
-                              PackedColor c2, PackedColor c3) {
-    FillTrianglePackedAvx2(frameBuffer, x1, y1, x2, y2, x3, y3, c1, c2, c3);
-}
 
 void FillTrianglesPackedAvx512(FrameBuffer& frameBuffer, const ScreenTriangle* triangles, std::size_t count) {
     FillTrianglesPackedAvx2(frameBuffer, triangles, count);

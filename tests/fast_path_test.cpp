@@ -305,16 +305,32 @@ TEST(Triangle, PackedWalkMatchesThePlainFill) {
     ASSERT_TRUE(SameWords(*expected, *actual));
 }
 
+namespace {
+
+ScreenTriangle ToScreenTriangle(const Corners& t) {
+    return {t.x[0], t.y[0], t.x[1], t.y[1], t.x[2], t.y[2], t.c[0], t.c[1], t.c[2]};
+}
+
+}  // namespace
+
 #if defined(__SSE2__)
+namespace {
+
+// GouraudTriangles takes the widest walk this processor runs; each is held to
+// the plain fill, the wider ones where the processor has them.
+using ListWalk = void (*)(FrameBuffer&, const ScreenTriangle*, std::size_t);
+
+std::vector<std::pair<const char*, ListWalk>> PackedWalks() {
+    std::vector<std::pair<const char*, ListWalk>> walks{{"SSE2", FillTrianglesPackedSse2}};
+    if (ProcessorHasAvx2()) walks.emplace_back("AVX2", FillTrianglesPackedAvx2);
+    if (ProcessorHasAvx512Walk()) walks.emplace_back("AVX-512", FillTrianglesPackedAvx512);
+    return walks;
+}
+
+}  // namespace
+
 TEST(Triangle, EachPackedWalkMatchesThePlainFill) {
-    // GouraudTriangle takes the widest walk this processor runs; each is held
-    // to the plain fill here, the wider ones where the processor has them.
-    using Walk = void (*)(FrameBuffer&, std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
-                          std::int32_t, PackedColor, PackedColor, PackedColor);
-    std::vector<std::pair<const char*, Walk>> walks{{"SSE2", FillTrianglePackedSse2}};
-    if (ProcessorHasAvx2()) walks.emplace_back("AVX2", FillTrianglePackedAvx2);
-    if (ProcessorHasAvx512Walk()) walks.emplace_back("AVX-512", FillTrianglePackedAvx512);
-    for (const auto& [name, walk] : walks) {
+    for (const auto& [name, walk] : PackedWalks()) {
         std::mt19937 random(33);
         auto expected = NewNoisyFrame(random);
         auto actual = std::make_unique<NoisyFrame>(*expected);
@@ -324,7 +340,8 @@ TEST(Triangle, EachPackedWalkMatchesThePlainFill) {
             for (PackedColor& c : t.c) c &= 0x00FFFFFFu;
             if (!FitsPackedTriangle(t.x[0], t.y[0], t.x[1], t.y[1], t.x[2], t.y[2], t.c[0], t.c[1], t.c[2])) continue;
             FillTriangle(expected->frame, t, true);
-            walk(actual->frame, t.x[0], t.y[0], t.x[1], t.y[1], t.x[2], t.y[2], t.c[0], t.c[1], t.c[2]);
+            const ScreenTriangle triangle = ToScreenTriangle(t);
+            walk(actual->frame, &triangle, 1);
             ++filled;
             if (round % 16 == 0 || round < 500) {
                 ASSERT_TRUE(SameWords(*expected, *actual)) << name << " walk, triangle " << Describe(t);
@@ -337,10 +354,6 @@ TEST(Triangle, EachPackedWalkMatchesThePlainFill) {
 #endif
 
 namespace {
-
-ScreenTriangle ToScreenTriangle(const Corners& t) {
-    return {t.x[0], t.y[0], t.x[1], t.y[1], t.x[2], t.y[2], t.c[0], t.c[1], t.c[2]};
-}
 
 // Lists of every length up to a few set-up batches and past them, so that
 // lists end inside, at and just after a batch.
@@ -372,11 +385,7 @@ TEST(Triangle, ListsFillAsTheirTrianglesOneAtATime) {
 
 #if defined(__SSE2__)
 TEST(Triangle, EachPackedListWalkMatchesThePlainFill) {
-    using ListWalk = void (*)(FrameBuffer&, const ScreenTriangle*, std::size_t);
-    std::vector<std::pair<const char*, ListWalk>> walks{{"SSE2", FillTrianglesPackedSse2}};
-    if (ProcessorHasAvx2()) walks.emplace_back("AVX2", FillTrianglesPackedAvx2);
-    if (ProcessorHasAvx512Walk()) walks.emplace_back("AVX-512", FillTrianglesPackedAvx512);
-    for (const auto& [name, walk] : walks) {
+    for (const auto& [name, walk] : PackedWalks()) {
         std::mt19937 random(35);
         auto expected = NewNoisyFrame(random);
         auto actual = std::make_unique<NoisyFrame>(*expected);
