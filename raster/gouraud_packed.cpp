@@ -227,8 +227,6 @@ DEMO_AVX2 inline __m256i BothHalves(__m128i lanes) {
     return _mm256_inserti128_si256(_mm256_castsi128_si256(lanes), lanes, 1);
 }
 
-// One row's run: the same pixels as FillRowSse2, eight per group, the
-// division in one register of four doubles.
 // +1 in every lane, or -1 where the run is exchanged: the sign of the long
 // side's values minus the split side's, toward the run's last end.
 struct alignas(32) ExchangeSign {
