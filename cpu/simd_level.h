@@ -1,0 +1,41 @@
+// The widest family of vector instructions the frame's fast paths may use.
+// The processor is asked here and nowhere else; every module that has fast
+// paths keeps them in a SimdPaths table and takes the one for the chosen level.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+enum class SimdLevel { Plain, Sse2, Avx2, Avx512 };
+inline constexpr std::size_t kSimdLevelCount = 4;
+
+// What this processor runs, capped by the environment variable
+// DEMO_SIMD=plain|sse2|avx2|avx512. Asked once; a cap above what the processor
+// has, or a value that names no level, changes nothing.
+SimdLevel ChosenSimdLevel();
+
+// Every level from Plain up to ChosenSimdLevel(): the paths tests and
+// benchmarks can run on this machine.
+std::vector<SimdLevel> RunnableSimdLevels();
+
+std::string_view SimdLevelName(SimdLevel level);
+std::optional<SimdLevel> ParseSimdLevel(std::string_view name);
+
+// The level a processor that has `has` runs under the cap `cap` (may be null).
+SimdLevel CapSimdLevel(SimdLevel has, const char* cap);
+
+// One path per level, null where a level has none of its own (or this build
+// left it out); a level runs the nearest path at or below it. Plain is never null.
+template <typename Path>
+using SimdPaths = std::array<Path, kSimdLevelCount>;
+
+template <typename Path>
+constexpr Path PathFor(const SimdPaths<Path>& paths, SimdLevel level) {
+    for (auto i = static_cast<std::size_t>(level); i > 0; --i) {
+        if (paths[i] != nullptr) return paths[i];
+    }
+    return paths[0];
+}
