@@ -31,21 +31,16 @@ void ConvertEach(const void* source, void* destination, std::int32_t count, Form
     }
 }
 
-struct LayoutRow {
-    std::uint32_t bitsPerPixel, redMask, greenMask, blueMask;
-    RowConverter converter;
-};
-
 // Searched in order; the first row that matches wins.
-constexpr LayoutRow kLayouts[] = {
-    {32, 0x00FF0000, 0x0000FF00, 0x000000FF, ConvertRgb32},
-    {32, 0x000000FF, 0x0000FF00, 0x00FF0000, ConvertBgr32},
-    {24, 0x00FF0000, 0x0000FF00, 0x000000FF, ConvertRgb24},
-    {24, 0x000000FF, 0x0000FF00, 0x00FF0000, ConvertBgr24},
-    {16, 0xF800, 0x07E0, 0x001F, ConvertRgb565},
-    {16, 0x001F, 0x07E0, 0xF800, ConvertBgr565},
-    {16, 0x7C00, 0x03E0, 0x001F, ConvertRgb555},
-    {16, 0x001F, 0x03E0, 0x7C00, ConvertBgr555},
+constexpr PixelLayout kLayouts[] = {
+    {"rgb32", 32, 0x00FF0000, 0x0000FF00, 0x000000FF, 4, ConvertRgb32},
+    {"bgr32", 32, 0x000000FF, 0x0000FF00, 0x00FF0000, 4, ConvertBgr32},
+    {"rgb24", 24, 0x00FF0000, 0x0000FF00, 0x000000FF, 3, ConvertRgb24},
+    {"bgr24", 24, 0x000000FF, 0x0000FF00, 0x00FF0000, 3, ConvertBgr24},
+    {"rgb565", 16, 0xF800, 0x07E0, 0x001F, 2, ConvertRgb565},
+    {"bgr565", 16, 0x001F, 0x07E0, 0xF800, 2, ConvertBgr565},
+    {"rgb555", 16, 0x7C00, 0x03E0, 0x001F, 2, ConvertRgb555},
+    {"bgr555", 16, 0x001F, 0x03E0, 0x7C00, 2, ConvertBgr555},
 };
 
 #if defined(DEMO_HAVE_SSE2_GROUPS)
@@ -119,9 +114,18 @@ void ConvertBgr555(const void* source, void* destination, std::int32_t count) {
     ConvertRow(source, destination, count, ActiveGroupPaths().bgr555, pixel::Bgr555);
 }
 
+std::span<const PixelLayout> PixelLayouts() { return kLayouts; }
+
+const PixelLayout* FindPixelLayout(std::string_view name) {
+    for (const PixelLayout& layout : kLayouts) {
+        if (layout.name == name) return &layout;
+    }
+    return nullptr;
+}
+
 RowConverter SelectRowConverter(std::uint32_t bitsPerPixel, std::uint32_t redMask,
                                 std::uint32_t greenMask, std::uint32_t blueMask) {
-    for (const LayoutRow& row : kLayouts) {
+    for (const PixelLayout& row : kLayouts) {
         if (row.bitsPerPixel == bitsPerPixel && row.redMask == redMask &&
             row.greenMask == greenMask && row.blueMask == blueMask) {
             return row.converter;

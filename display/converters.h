@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
+#include <string_view>
 
 // Reads exactly `count` source pixels and writes exactly count * (bytes per
 // pixel) bytes at destination, nothing else. Neither address need be aligned.
@@ -16,6 +18,21 @@ void ConvertRgb565(const void* source, void* destination, std::int32_t count);  
 void ConvertBgr565(const void* source, void* destination, std::int32_t count);  // B5 G6 R5
 void ConvertRgb555(const void* source, void* destination, std::int32_t count);  // R5 G5 B5
 void ConvertBgr555(const void* source, void* destination, std::int32_t count);  // B5 G5 R5
+
+// One display layout: its name (as demo-snapshot's --format takes it), the
+// surface's RGB bit count and channel masks, and the bytes a pixel takes.
+struct PixelLayout {
+    std::string_view name;
+    std::uint32_t bitsPerPixel, redMask, greenMask, blueMask;
+    std::uint32_t bytesPerPixel;
+    RowConverter converter;
+};
+
+// Every layout the converters write, in the order SelectRowConverter searches.
+std::span<const PixelLayout> PixelLayouts();
+
+// The layout of that name, or nullptr.
+const PixelLayout* FindPixelLayout(std::string_view name);
 
 // The converter for a surface of this RGB bit count and these channel masks,
 // or nullptr when the layout is not one of the eight above.

@@ -4,36 +4,13 @@
 
 #include "display/converters.h"
 
-namespace {
-
-struct NamedLayout {
-    const char* name;
-    RowConverter converter;
-    std::size_t bytesPerPixel;
-};
-
-constexpr NamedLayout kNamedLayouts[] = {
-    {"rgb32", ConvertRgb32, 4},  {"bgr32", ConvertBgr32, 4},  {"rgb24", ConvertRgb24, 3},
-    {"bgr24", ConvertBgr24, 3},  {"rgb565", ConvertRgb565, 2}, {"bgr565", ConvertBgr565, 2},
-    {"rgb555", ConvertRgb555, 2}, {"bgr555", ConvertBgr555, 2},
-};
-
-const NamedLayout* FindLayout(const std::string& format) {
-    for (const NamedLayout& layout : kNamedLayouts) {
-        if (format == layout.name) return &layout;
-    }
-    return nullptr;
-}
-
-}  // namespace
-
 std::optional<std::string> CheckFormatSupported(const std::string& format) {
-    if (format.empty() || FindLayout(format) != nullptr) return std::nullopt;
+    if (format.empty() || FindPixelLayout(format) != nullptr) return std::nullopt;
     return "unknown --format " + format;
 }
 
 Bytes ConvertFrame(const FrameBuffer& frame, const std::string& format) {
-    const NamedLayout* layout = FindLayout(format);
+    const PixelLayout* layout = FindPixelLayout(format);
     if (layout == nullptr) return {};
     const std::size_t rowBytes = kFrameWidth * layout->bytesPerPixel;
     Bytes bytes(rowBytes * kFrameHeight);
