@@ -19,6 +19,16 @@ std::vector<SDL_DisplayMode> ListDisplayModes() {
     return modes;
 }
 
+// A Wayland compositor maps a window, and so can give it the focus, only once
+// it has a picture; without the focus no frame is drawn. A black one breaks
+// that wait and shows nothing of the frame.
+bool PresentBlackFrame(SDL_Window* window) {
+    SDL_Surface* surface = SDL_GetWindowSurface(window);
+    if (surface == nullptr) return false;
+    SDL_FillRect(surface, nullptr, 0);
+    return SDL_UpdateWindowSurface(window) == 0;
+}
+
 }  // namespace
 
 // The window starts out on the display's top-left corner and, in the fallback,
@@ -42,7 +52,7 @@ bool OpenDisplayWindow(const char* title, std::int32_t width, std::int32_t heigh
         if (window == nullptr) return false;
     }
     SDL_ShowCursor(SDL_DISABLE);
-    return true;
+    return PresentBlackFrame(window);
 }
 
 bool DisplayIsActive(SDL_Window* window) {

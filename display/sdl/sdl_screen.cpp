@@ -10,6 +10,7 @@
 #include "display/screen.h"
 #include "display/sdl/frame_copy.h"
 #include "display/sdl/sdl_formats.h"
+#include "display/sdl/wayland_seat.h"
 
 namespace {
 
@@ -49,6 +50,7 @@ bool IsHeadlessDriver(const char* name) {
 // While SDL probes for a display, the libraries below it report what they do
 // not find on stderr; the programs never write to the console.
 bool StartVideo() {
+    if (!SteerClearOfSeatlessWayland()) return false;
     const int savedError = dup(STDERR_FILENO);
     const int nowhere = open("/dev/null", O_WRONLY | O_CLOEXEC);
     if (savedError >= 0 && nowhere >= 0) dup2(nowhere, STDERR_FILENO);
