@@ -10,6 +10,7 @@ host_packages=(
   libsdl2-dev libpixman-1-dev libosmesa6-dev
   clang libclang-rt-14-dev
   xvfb xauth xdotool imagemagick libx11-dev libxfixes-dev
+  libwayland-dev sway grim wtype weston
   g++-mingw-w64-i686 libz-mingw-w64-dev
 )
 # Wine runs the 32-bit Windows programs; its DirectDraw needs OpenGL for

@@ -1,0 +1,199 @@
+#!/usr/bin/env bash
+# A program on a private Wayland compositor, both run as an unprivileged user
+# (wlroots compositors refuse to run as root).
+#   wayland.sh keys PROGRAM_VARIABLE      sway: the spinning torus shows, other
+#                                         keys leave it running, Esc ends it
+#                                         with 0; the fullscreen one stops
+#                                         drawing while it lacks the focus
+#   wayland.sh close PROGRAM_VARIABLE     sway: a close request ends it with 0
+#   wayland.sh seatless PROGRAM_VARIABLE  weston's headless back-end, which has
+#                                         no input seat: exit 255, nothing printed
+# Ends with 77 (skipped) where a compositor or tool is not installed.
+scenario=${1:?scenario} program_variable=${2:?variable naming the program}
+E2E_NAME="wayland-${scenario}-${program_variable}"
+
+case "${scenario}" in
+  seatless) tools=(weston) ;;
+  *) tools=(sway swaymsg grim wtype) ;;
+esac
+[ "$(id -u)" -ne 0 ] || tools+=(setpriv)
+for tool in "${tools[@]}"; do
+  command -v "${tool}" >/dev/null || {
+    echo "SKIP: ${tool} is not installed"
+    exit 77
+  }
+done
+
+# shellcheck source=tests/sdl/e2e/lib.sh
+source "$(dirname "$0")/lib.sh"
+program=${!program_variable:?}
+# Where the program's picture is on the 1024 x 768 screen: X Y W H.
+case "${program_variable}" in
+  DEMO_WINDOWED) picture_box="192 144 640 480" ;;
+  *) picture_box="0 0 1024 768" ;;
+esac
+
+compositor_pid=
+keyboard_pid=
+runtime_dir=$(mktemp -d)
+stop_wayland() {
+  local pid
+  cleanup
+  for pid in "${keyboard_pid}" "${compositor_pid}"; do
+    [ -n "${pid}" ] || continue
+    kill "${pid}" 2>/dev/null || true
+    wait "${pid}" 2>/dev/null || true
+  done
+  rm -rf "${runtime_dir}"
+}
+trap stop_wayland EXIT
+
+as_user=()
+if [ "$(id -u)" -eq 0 ]; then
+  as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+  chown nobody:nogroup "${runtime_dir}"
+fi
+wayland_display=
+sway_socket=
+# "${user_env[@]}" COMMAND...: COMMAND as that user, in the session's environment
+# and nothing else (no X display to fall back to). A plain command, not a
+# function, so that `... &` leaves COMMAND's own pid in $!.
+set_user_env() {
+  user_env=("${as_user[@]}" env -i PATH=/usr/bin:/bin HOME="${runtime_dir}"
+    XDG_RUNTIME_DIR="${runtime_dir}")
+  [ -z "${wayland_display}" ] || user_env+=(WAYLAND_DISPLAY="${wayland_display}")
+  [ -z "${sway_socket}" ] || user_env+=(SWAYSOCK="${sway_socket}")
+}
+set_user_env
+
+# wait_for_file PATTERN: the first file in the runtime directory that matches.
+wait_for_file() {
+  local found
+  for _ in $(seq 200); do
+    found=$(find "${runtime_dir}" -maxdepth 1 -name "$1" ! -name '*.lock' -print -quit)
+    if [ -n "${found}" ]; then
+      echo "${found}"
+      return 0
+    fi
+    kill -0 "${compositor_pid}" 2>/dev/null || break
+    sleep 0.05
+  done
+  cat "${work_dir}/compositor.log" >&2
+  fail "the compositor made no $1"
+}
+
+start_sway() {
+  # No window decorations, and windows float at their own size: the windowed
+  # program's picture is then a 640 x 480 box in the middle of the screen.
+  printf '%s\n' 'output HEADLESS-1 resolution 1024x768' 'xwayland disable' \
+    'default_border none' 'default_floating_border none' 'for_window [title=".*"] floating enable' \
+    >"${runtime_dir}/config"
+  "${user_env[@]}" WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
+    sway -c "${runtime_dir}/config" >"${work_dir}/compositor.log" 2>&1 &
+  compositor_pid=$!
+  local socket
+  socket=$(wait_for_file 'wayland-*')
+  wayland_display=${socket##*/}
+  sway_socket=$(wait_for_file 'sway-ipc.*.sock')
+  set_user_env
+  for _ in $(seq 100); do
+    "${user_env[@]}" swaymsg -t get_outputs 2>/dev/null | grep -q HEADLESS-1 && break
+    sleep 0.05
+  done
+  note "sway on ${wayland_display}"
+}
+
+start_weston() {
+  "${user_env[@]}" weston --backend=headless-backend.so --socket=wayland-1 --no-config --idle-time=0 \
+    >"${work_dir}/compositor.log" 2>&1 &
+  compositor_pid=$!
+  wait_for_file wayland-1 >/dev/null
+  wayland_display=wayland-1
+  set_user_env
+  note "weston (headless, no seat) on ${wayland_display}"
+}
+
+start_user_program() {
+  "${user_env[@]}" "${program}" >"${work_dir}/stdout" 2>"${work_dir}/stderr" &
+  program_pid=$!
+}
+
+wait_for_window() {
+  for _ in $(seq 300); do
+    if "${user_env[@]}" swaymsg -r -t get_tree | grep -Eq "\"pid\": *${program_pid}[,}]"; then
+      note "window of pid ${program_pid} in the tree"
+      return 0
+    fi
+    expect_running "before its window appeared"
+    sleep 0.1
+  done
+  fail "no window of the program appeared"
+}
+
+# Screenshots of the output, for the shared checks of lib.sh.
+shoot() {
+  local path="${shot_dir}/$1.png"
+  "${user_env[@]}" grim - >"${path}" || fail "screenshot failed"
+  echo "${path}"
+}
+
+# press KEY...: types the keys on a virtual keyboard that lives for this call,
+# after a pause in which the program binds it.
+press() {
+  local keys=() key
+  for key; do keys+=(-k "${key}"); done
+  "${user_env[@]}" wtype -s 1500 "${keys[@]}" -s 300
+}
+
+# Sway gives a window the keyboard focus only while there is a keyboard: a
+# virtual one, lent until it is taken back.
+lend_keyboard() {
+  "${user_env[@]}" wtype -s 100000 &
+  keyboard_pid=$!
+}
+
+take_keyboard_back() {
+  kill "${keyboard_pid}"
+  wait "${keyboard_pid}" 2>/dev/null || true
+  keyboard_pid=
+}
+
+case "${scenario}" in
+  keys | close)
+    start_sway
+    start_user_program
+    wait_for_window
+    lend_keyboard
+    # shellcheck disable=SC2086
+    wait_for_torus ${picture_box} torus
+    expect_spinning spin
+    ;;&
+  keys)
+    press a space Return q Tab
+    expect_running "after other keys"
+    expect_spinning after-keys
+    if [ "${program_variable}" = DEMO_FULLSCREEN ]; then
+      take_keyboard_back
+      wait_until_still without-focus
+      lend_keyboard
+      expect_spinning focus-back
+    fi
+    press Escape
+    wait_for_exit 5
+    [ "${exit_code}" -eq 0 ] || fail "Esc ended it with exit code ${exit_code}"
+    ;;
+  close)
+    "${user_env[@]}" swaymsg "[pid=${program_pid}] kill" >/dev/null || fail "swaymsg could not send the close request"
+    wait_for_exit 5
+    [ "${exit_code}" -eq 0 ] || fail "a close request ended it with exit code ${exit_code}"
+    ;;
+  seatless)
+    start_weston
+    start_user_program
+    wait_for_exit 30
+    [ "${exit_code}" -eq 255 ] || fail "exit code ${exit_code}, expected 255"
+    ;;
+  *) fail "unknown scenario ${scenario}" ;;
+esac
+expect_no_output
+note "passed"
