@@ -171,9 +171,11 @@ case "${scenario}" in
   keys)
     press a space Return q Tab
     expect_running "after other keys"
+    note "still running after a, space, Return, q and Tab"
     expect_spinning after-keys
     if [ "${program_variable}" = DEMO_FULLSCREEN ]; then
       take_keyboard_back
+      note "keyboard gone, so no focus"
       wait_until_still without-focus
       lend_keyboard
       expect_spinning focus-back
