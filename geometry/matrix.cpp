@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "geometry/sine_cosine.h"
+
 namespace {
 
 // The program's value of pi: a little above the true one, and part of the picture.
@@ -19,8 +21,8 @@ struct SinCos {
 // The angle is rounded to float first and both functions are evaluated on it.
 SinCos SinCosOfDegrees(std::int32_t degrees) {
     const float radians = static_cast<float>(degrees * kPi / 180.0);
-    return {static_cast<float>(std::sin(static_cast<double>(radians))),
-            static_cast<float>(std::cos(static_cast<double>(radians)))};
+    return {static_cast<float>(SineOf(static_cast<double>(radians))),
+            static_cast<float>(CosineOf(static_cast<double>(radians)))};
 }
 
 }  // namespace

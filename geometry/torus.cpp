@@ -4,6 +4,7 @@
 
 #include "app/random.h"
 #include "geometry/rounding.h"
+#include "geometry/sine_cosine.h"
 
 namespace {
 
@@ -12,12 +13,12 @@ constexpr double kFullTurn = 6.283186;
 
 Vertex TorusVertex(double u, double v, std::int32_t majorRadius, std::int32_t minorRadius) {
     // The cross-section's centre sits on whole coordinates, not exactly on the circle.
-    const double cx = RoundToInt32(std::cos(u) * majorRadius);
-    const double cy = RoundToInt32(std::sin(u) * majorRadius);
+    const double cx = RoundToInt32(CosineOf(u) * majorRadius);
+    const double cy = RoundToInt32(SineOf(u) * majorRadius);
     Vertex vertex{};
-    vertex.x = static_cast<float>(std::cos(v) * std::cos(u) * minorRadius + cx);
-    vertex.y = static_cast<float>(std::cos(v) * std::sin(u) * minorRadius + cy);
-    vertex.z = static_cast<float>(std::sin(v) * minorRadius);
+    vertex.x = static_cast<float>(CosineOf(v) * CosineOf(u) * minorRadius + cx);
+    vertex.y = static_cast<float>(CosineOf(v) * SineOf(u) * minorRadius + cy);
+    vertex.z = static_cast<float>(SineOf(v) * minorRadius);
     vertex.r = static_cast<float>(RandomUnit() * 255.0);
     vertex.g = static_cast<float>(RandomUnit() * 255.0);
     vertex.b = static_cast<float>(RandomUnit() * 255.0);
