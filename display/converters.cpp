@@ -41,6 +41,7 @@ constexpr PixelLayout kLayouts[] = {
     {"bgr565", 16, 0x001F, 0x07E0, 0xF800, 2, ConvertBgr565},
     {"rgb555", 16, 0x7C00, 0x03E0, 0x001F, 2, ConvertRgb555},
     {"bgr555", 16, 0x001F, 0x03E0, 0x7C00, 2, ConvertBgr555},
+    {"rgba", 32, 0x000000FF, 0x0000FF00, 0x00FF0000, 4, ConvertRgba},
 };
 
 #if defined(DEMO_HAVE_SSE2_GROUPS)
@@ -112,6 +113,11 @@ void ConvertRgb555(const void* source, void* destination, std::int32_t count) {
 }
 void ConvertBgr555(const void* source, void* destination, std::int32_t count) {
     ConvertRow(source, destination, count, ActiveGroupPaths().bgr555, pixel::Bgr555);
+}
+
+// Only the web page uses it, and WebAssembly has no vector paths here.
+void ConvertRgba(const void* source, void* destination, std::int32_t count) {
+    ConvertEach(source, destination, count, pixel::Rgba);
 }
 
 std::span<const PixelLayout> PixelLayouts() { return kLayouts; }

@@ -53,6 +53,8 @@ const Layout kLayouts[] = {
     {"Rgb555", ConvertRgb555, &GroupPaths::rgb555, 2, FormulaBytes<pixel::Rgb555>},
     {"Bgr555", ConvertBgr555, &GroupPaths::bgr555, 2, FormulaBytes<pixel::Bgr555>},
 };
+// The web page's canvas: formula only, no group paths.
+const Layout kCanvasLayout = {"Rgba", ConvertRgba, nullptr, 4, FormulaBytes<pixel::Rgba>};
 
 std::string Hex(const std::uint8_t* bytes, std::size_t count) {
     std::string text;
@@ -196,6 +198,7 @@ void PrintTo(const Layout& layout, std::ostream* out) { *out << layout.name; }
 std::string LayoutName(const ::testing::TestParamInfo<Layout>& info) { return info.param.name; }
 
 INSTANTIATE_TEST_SUITE_P(AllLayouts, RowConverterTest, ::testing::ValuesIn(kLayouts), LayoutName);
+INSTANTIATE_TEST_SUITE_P(Canvas, RowConverterTest, ::testing::Values(kCanvasLayout), LayoutName);
 
 // Each set of fast paths this build has, tested directly: the set the
 // converters use on this processor is only one of them.
@@ -307,6 +310,8 @@ std::vector<Example> Examples() {
         {"top byte ignored", 0x12345678, in("Rgb555"), {0x4F, 0x19}},
         {"only the top byte", 0xFF000000, in("Rgb32"), {0x00, 0x00, 0x00, 0xFF}},
         {"only the top byte", 0xFF000000, in("Bgr565"), {0x00, 0x00}},
+        {"white", 0x00FFFFFF, &kCanvasLayout, {0xFF, 0xFF, 0xFF, 0xFF}},
+        {"top byte replaced by opaque alpha", 0x12345678, &kCanvasLayout, {0x34, 0x56, 0x78, 0xFF}},
     };
 }
 
@@ -334,7 +339,7 @@ TEST(SelectRowConverter, PicksTheConverterOfEachLayout) {
         RowConverter expected;
     } rows[] = {
         {{32, 0x00FF0000, 0x0000FF00, 0x000000FF}, ConvertRgb32},
-        {{32, 0x000000FF, 0x0000FF00, 0x00FF0000}, ConvertBgr32},
+        {{32, 0x000000FF, 0x0000FF00, 0x00FF0000}, ConvertBgr32},  // not the canvas's rgba
         {{24, 0x00FF0000, 0x0000FF00, 0x000000FF}, ConvertRgb24},
         {{24, 0x000000FF, 0x0000FF00, 0x00FF0000}, ConvertBgr24},
         {{16, 0xF800, 0x07E0, 0x001F}, ConvertRgb565},
