@@ -4,6 +4,8 @@
 #pragma once
 
 // Correctly rounded (to nearest) for |radians| up to 2^28; beyond that, and for
-// infinities and NaN, the C library's answer.
+// infinities and NaN, the C library's answer. The arithmetic inside must be
+// plain double: never x87's wider registers (the build asks for SSE2 on 32-bit
+// x86) and never fused multiply-adds.
 double SineOf(double radians);
 double CosineOf(double radians);
