@@ -38,7 +38,7 @@ std::optional<std::string> TakeParameter(std::string_view name, std::string_view
     } else if (name == "frames") {
         if (framesGiven) return std::string("frames is given twice");
         const auto frames = ParseNumber(value, 1, kMaxPageFrames);
-        if (!frames) return "frames must be a whole number from 1 to 100000, not " + Quoted(value);
+        if (!frames) return "frames must be a whole number from 1 to 3600, not " + Quoted(value);
         request.frameCount = *frames;
         framesGiven = true;
     } else {

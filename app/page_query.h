@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-inline constexpr std::int64_t kMaxPageFrames = 100'000;
+inline constexpr std::int64_t kMaxPageFrames = 3600;  // ten turns; the page blocks while it draws them
 
 struct PageRequest {
     bool seedGiven = false;  // else the clock seeds, as in the programs

@@ -15,7 +15,7 @@ namespace {
 
 __extension__ typedef __float128 Quad;
 
-std::string Hex(double value) {
+std::string HexFloat(double value) {
     char text[40];
     std::snprintf(text, sizeof text, "%a", value);
     return text;
@@ -51,8 +51,8 @@ TEST(SineCosine, RoundCorrectlyWhereTheProgramAndRandomAnglesTakeThem) {
         const double cosine = static_cast<double>(cosq(static_cast<Quad>(x)));
         if (SineOf(x) == sine && CosineOf(x) == cosine) continue;
         if (++wrong <= 3) {
-            ADD_FAILURE() << "x " << Hex(x) << ": sine " << Hex(SineOf(x)) << ", rounded " << Hex(sine)
-                          << "; cosine " << Hex(CosineOf(x)) << ", rounded " << Hex(cosine);
+            ADD_FAILURE() << "x " << HexFloat(x) << ": sine " << HexFloat(SineOf(x)) << ", rounded " << HexFloat(sine)
+                          << "; cosine " << HexFloat(CosineOf(x)) << ", rounded " << HexFloat(cosine);
         }
     }
     EXPECT_EQ(wrong, 0);

@@ -20,7 +20,7 @@ TEST(PageQuery, ReadsTheLivePageAndTheTestMode) {
         {"?seed=5", true, 5, 0},
         {"?seed=4242&frames=360", true, 4242, 360},
         {"frames=3&seed=7", true, 7, 3},
-        {"?seed=2147483647&&frames=100000&", true, 2147483647, 100000},
+        {"?seed=2147483647&&frames=3600&", true, 2147483647, 3600},
     };
     for (const auto& c : cases) {
         PageRequest request;
@@ -44,8 +44,8 @@ TEST(PageQuery, RefusesBadValuesWithAMessageThatNamesThem) {
         {"?seed= 1", "not ' 1'"},
         {"?seed=%31", "not '%31'"},
         {"?seed=", "not ''"},
-        {"?seed=1&frames=0", "frames must be a whole number from 1 to 100000, not '0'"},
-        {"?seed=1&frames=100001", "not '100001'"},
+        {"?seed=1&frames=0", "frames must be a whole number from 1 to 3600, not '0'"},
+        {"?seed=1&frames=3601", "not '3601'"},
         {"?frames=5", "frames needs a seed too"},
         {"?seed=1&seed=2", "seed is given twice"},
         {"?seed", "'seed' has no value"},

@@ -31,7 +31,7 @@ EM_JS(int, OpenCanvas, (const char* title, int width, int height), {
     document.title = text;
     const line = document.getElementById("title");
     if (line) line.textContent = text;
-    Module.screen = {context : context, image : context.createImageData(width, height), quit : false};
+    Module.screen = {context: context, image: context.createImageData(width, height), quit: false};
     Module.screen.onKey = (event) => {
         if (event.key === "Escape") Module.screen.quit = true;
     };
