@@ -4,7 +4,8 @@
 #   the native tests recorded, and the title turns to "done";
 # - a bad query shows a message that names the bad value;
 # - the live page shows the programs' title and the frame step's time, and two
-#   pictures of it at different virtual times both show a torus and differ.
+#   pictures of it at different virtual times both show a torus and differ;
+# - with one seed, pictures a second of real time apart differ: it spins.
 #
 #   web_e2e.sh WEB_DIR DATA_DIR ARTIFACTS_DIR
 # WEB_DIR holds index.html, index.js and index.wasm (the wasm preset's web/);
@@ -91,15 +92,18 @@ else
 fi
 grep -q '<p id="frame-time">frame step [0-9.]* ms</p>' "${dom}" || fail "live page: no frame-step time in ${dom}"
 
-# Two pictures, at two virtual times; the seed is fixed so that only time differs.
-# A torus is coloured; the page around it is black and grey.
+# Two pictures of the page as a visitor gets it, seeded from the clock, at two
+# virtual times. Under virtual time Chromium runs only a few animation frames,
+# and not the same number each time, so what makes the pictures differ for
+# sure is the clock: the runs start seconds apart. A torus is coloured; the
+# page around it is black and grey.
 coloured_pixels() {
   convert "$1" -colorspace HSL -channel G -separate +channel -threshold 25% -format '%[fx:round(mean*w*h)]' info:
 }
 for budget in 1000 4000; do
   shot="${artifacts}/live_${budget}ms.png"
   rm -f "${shot}"
-  browse --window-size=800,700 --virtual-time-budget="${budget}" --screenshot="${shot}" "${page}?seed=1" >/dev/null || true
+  browse --window-size=800,700 --virtual-time-budget="${budget}" --screenshot="${shot}" "${page}" >/dev/null || true
   [ -s "${shot}" ] || { fail "no picture after ${budget} ms"; continue; }
   coloured=$(coloured_pixels "${shot}")
   echo "picture after ${budget} ms: ${coloured} coloured pixels"
@@ -108,7 +112,32 @@ done
 if [ -s "${artifacts}/live_1000ms.png" ] && [ -s "${artifacts}/live_4000ms.png" ]; then
   changed=$(compare -metric AE -fuzz 2% "${artifacts}/live_1000ms.png" "${artifacts}/live_4000ms.png" null: 2>&1 || true)
   echo "pictures differ in ${changed} pixels"
-  [[ "${changed}" =~ ^[0-9]+$ ]] && [ "${changed}" -ge 500 ] || fail "the torus did not move between the pictures"
+  [[ "${changed}" =~ ^[0-9]+$ ]] && [ "${changed}" -ge 500 ] || fail "the two pictures are the same"
+fi
+
+# The spin itself, with one seed: two pictures a second of real time apart,
+# taken through Chromium's DevTools pipe (fd 3 in, fd 4 out).
+mkfifo "${work}/to_browser" "${work}/from_browser"
+profile=$(mktemp -d "${work}/profile.XXXXXX")
+timeout 120 chromium --headless --no-sandbox --disable-gpu --disable-background-networking \
+  --disable-component-update --disable-sync --no-first-run --disable-quic \
+  --user-data-dir="${profile}" --window-size=800,700 --remote-debugging-pipe \
+  3<"${work}/to_browser" 4>"${work}/from_browser" 2>>"${artifacts}/chromium.log" &
+browser=$!
+spin_a="${artifacts}/spin_first.png"
+spin_b="${artifacts}/spin_second.png"
+rm -f "${spin_a}" "${spin_b}"
+if ! timeout 90 python3 "$(dirname "$0")/live_pictures.py" "${work}/to_browser" "${work}/from_browser" \
+  "${page}?seed=1" "${spin_a}" "${spin_b}"; then
+  fail "no pictures through the DevTools pipe"
+  kill "${browser}" 2>/dev/null || true  # it may still wait for its pipes
+fi
+wait "${browser}" 2>/dev/null || true
+if [ -s "${spin_a}" ] && [ -s "${spin_b}" ]; then
+  moved=$(compare -metric AE -fuzz 2% "${spin_a}" "${spin_b}" null: 2>&1 || true)
+  echo "seed 1, one second apart: ${moved} pixels differ, $(coloured_pixels "${spin_b}") coloured in the second"
+  [[ "${moved}" =~ ^[0-9]+$ ]] && [ "${moved}" -ge 5000 ] || fail "the torus does not spin (${spin_a}, ${spin_b})"
+  [ "$(coloured_pixels "${spin_b}")" -ge 5000 ] || fail "no torus in ${spin_b}"
 fi
 
 [ "${failures}" -eq 0 ] || { echo "web-e2e: ${failures} failed; artifacts in ${artifacts}"; exit 1; }
