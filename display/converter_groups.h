@@ -28,8 +28,8 @@ std::int32_t CopyWholeRow(const std::uint8_t* source, std::uint8_t* destination,
 extern const GroupPaths kSse2GroupPaths;
 #endif
 
-// Built on any x86 compiler that can target AVX2 per function; used only where
-// the processor reports AVX2.
+// Built on any x86 compiler that can target AVX2 per function; run only at
+// SimdLevel::Avx2 and above.
 #if defined(DEMO_HAVE_SSE2_GROUPS) && defined(__GNUC__)
 #define DEMO_HAVE_AVX2_GROUPS 1
 extern const GroupPaths kAvx2GroupPaths;

@@ -1,5 +1,6 @@
 #include "display/converters.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "display/converter_groups.h"
@@ -44,27 +45,27 @@ constexpr PixelLayout kLayouts[] = {
     {"rgba", 32, 0x000000FF, 0x0000FF00, 0x00FF0000, 4, ConvertRgba},
 };
 
-#if defined(DEMO_HAVE_SSE2_GROUPS)
-const GroupPaths& kBaselineGroupPaths = kSse2GroupPaths;
-#else
-constexpr GroupPaths kBaselineGroupPaths = {CopyWholeRow, NoGroups, NoGroups, NoGroups,
-                                            NoGroups,     NoGroups, NoGroups, NoGroups};
-#endif
+// Where a level has no vector paths of its own: the formula for every pixel,
+// and the C library's copy for the frame's own layout.
+constexpr GroupPaths kPlainGroupPaths = {CopyWholeRow, NoGroups, NoGroups, NoGroups,
+                                         NoGroups,     NoGroups, NoGroups, NoGroups};
 
-// The only place that picks between the fast paths: the widest set that this
-// build has and this processor runs.
-const GroupPaths& ChooseGroupPaths() {
-#if defined(DEMO_HAVE_AVX2_GROUPS)
-    __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx2")) return kAvx2GroupPaths;
+#if defined(DEMO_HAVE_SSE2_GROUPS)
+constexpr const GroupPaths* kSse2Paths = &kSse2GroupPaths;
+#else
+constexpr const GroupPaths* kSse2Paths = nullptr;
 #endif
-    return kBaselineGroupPaths;
-}
+#if defined(DEMO_HAVE_AVX2_GROUPS)
+constexpr const GroupPaths* kAvx2Paths = &kAvx2GroupPaths;
+#else
+constexpr const GroupPaths* kAvx2Paths = nullptr;
+#endif
+constexpr SimdPaths<const GroupPaths*> kGroupPathsByLevel = {&kPlainGroupPaths, kSse2Paths, kAvx2Paths, nullptr};
 
 // Chosen once at start-up; before that, for any converter called from another
-// file's static initialisation, the baseline set is already in place.
-constinit const GroupPaths* activeGroupPaths = &kBaselineGroupPaths;
-[[maybe_unused]] const bool groupPathsChosen = (activeGroupPaths = &ChooseGroupPaths(), true);
+// file's static initialisation, the plain paths are already in place.
+constinit const GroupPaths* activeGroupPaths = &kPlainGroupPaths;
+[[maybe_unused]] const bool groupPathsChosen = (UseConverterSimdLevel(ChosenSimdLevel()), true);
 
 const GroupPaths& ActiveGroupPaths() { return *activeGroupPaths; }
 
@@ -81,6 +82,10 @@ void ConvertRow(const void* source, void* destination, std::int32_t count, Group
 }
 
 }  // namespace
+
+void UseConverterSimdLevel(SimdLevel level) {
+    activeGroupPaths = PathFor(kGroupPathsByLevel, std::min(level, ChosenSimdLevel()));
+}
 
 std::int32_t NoGroups(const std::uint8_t*, std::uint8_t*, std::int32_t) { return 0; }
 
@@ -138,4 +143,12 @@ RowConverter SelectRowConverter(std::uint32_t bitsPerPixel, std::uint32_t redMas
         }
     }
     return nullptr;
+}
+
+void ConvertRows(RowConverter convertRow, const std::uint32_t* source, std::ptrdiff_t sourceStride,
+                 void* destination, std::ptrdiff_t pitch, std::int32_t width, std::int32_t height) {
+    auto* target = static_cast<std::uint8_t*>(destination);
+    for (std::int32_t row = 0; row < height; ++row) {
+        convertRow(source + row * sourceStride, target + row * pitch, width);
+    }
 }

@@ -2,9 +2,12 @@
 // own pixel layout. Chosen once when the display opens, called once per row.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string_view>
+
+#include "cpu/simd_level.h"
 
 // Reads exactly `count` source pixels and writes exactly count * (bytes per
 // pixel) bytes at destination, nothing else. Neither address need be aligned.
@@ -38,6 +41,18 @@ std::span<const PixelLayout> PixelLayouts();
 const PixelLayout* FindPixelLayout(std::string_view name);
 
 // The converter for a surface of this RGB bit count and these channel masks,
-// or nullptr when the layout is not one of the eight surface layouts above.
+// or nullptr when no row of PixelLayouts() has them (the first that has them wins).
 RowConverter SelectRowConverter(std::uint32_t bitsPerPixel, std::uint32_t redMask,
                                 std::uint32_t greenMask, std::uint32_t blueMask);
+
+// The converters run the vector paths of ChosenSimdLevel(). Tests and
+// benchmarks switch them to any other level; a level above ChosenSimdLevel()
+// runs ChosenSimdLevel()'s paths.
+void UseConverterSimdLevel(SimdLevel level);
+
+// A frame into a locked surface, the one row walk of every back-end: `height`
+// rows of `width` pixels, source rows `sourceStride` pixels apart, destination
+// rows `pitch` bytes apart (a surface's pitch may exceed its row's bytes). The
+// bytes between the converted rows are left as they are.
+void ConvertRows(RowConverter convertRow, const std::uint32_t* source, std::ptrdiff_t sourceStride,
+                 void* destination, std::ptrdiff_t pitch, std::int32_t width, std::int32_t height);

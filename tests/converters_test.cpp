@@ -1,70 +1,25 @@
-// The row converters against the per-pixel formulas: every layout, every
-// short length and a few long ones, unaligned source and destination, a source
-// row that ends at an unreadable page and guard bytes around the destination.
+// The row converters at every vector level this machine runs, against what
+// each layout's masks say: every short length and a few long ones, unaligned
+// source and destination, a source row that ends at an unreadable page and
+// guard bytes around the destination.
 #include <gtest/gtest.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include <cstdio>
+#include <algorithm>
 #include <cstring>
 #include <random>
-#include <stdexcept>
 #include <string>
-#include <type_traits>
+#include <tuple>
 #include <vector>
 
-#include "display/converter_groups.h"
 #include "display/converters.h"
-#include "display/pixel_formulas.h"
+#include "tests/pixel_reference.h"
+#include "tests/test_support.h"
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-// One pixel's output in memory order: 16- and 32-bit values least significant
-// byte first.
-template <auto kFormula>
-void FormulaBytes(std::uint32_t pixel, std::uint8_t* out) {
-    const auto value = kFormula(pixel);
-    if constexpr (std::is_same_v<std::remove_const_t<decltype(value)>, pixel::Bytes3>) {
-        out[0] = value.first;
-        out[1] = value.second;
-        out[2] = value.third;
-    } else {
-        for (std::size_t i = 0; i < sizeof value; ++i) out[i] = static_cast<std::uint8_t>(value >> (8 * i));
-    }
-}
-
-struct Layout {
-    const char* name;
-    RowConverter converter;
-    GroupPath GroupPaths::*groups;
-    std::size_t bytesPerPixel;
-    void (*formula)(std::uint32_t pixel, std::uint8_t* out);
-};
-
-const Layout kLayouts[] = {
-    {"Rgb32", ConvertRgb32, &GroupPaths::rgb32, 4, FormulaBytes<pixel::Rgb32>},
-    {"Bgr32", ConvertBgr32, &GroupPaths::bgr32, 4, FormulaBytes<pixel::Bgr32>},
-    {"Rgb24", ConvertRgb24, &GroupPaths::rgb24, 3, FormulaBytes<pixel::Rgb24>},
-    {"Bgr24", ConvertBgr24, &GroupPaths::bgr24, 3, FormulaBytes<pixel::Bgr24>},
-    {"Rgb565", ConvertRgb565, &GroupPaths::rgb565, 2, FormulaBytes<pixel::Rgb565>},
-    {"Bgr565", ConvertBgr565, &GroupPaths::bgr565, 2, FormulaBytes<pixel::Bgr565>},
-    {"Rgb555", ConvertRgb555, &GroupPaths::rgb555, 2, FormulaBytes<pixel::Rgb555>},
-    {"Bgr555", ConvertBgr555, &GroupPaths::bgr555, 2, FormulaBytes<pixel::Bgr555>},
-};
-// The web page's canvas: formula only, no group paths.
-const Layout kCanvasLayout = {"Rgba", ConvertRgba, nullptr, 4, FormulaBytes<pixel::Rgba>};
-
-std::string Hex(const std::uint8_t* bytes, std::size_t count) {
-    std::string text;
-    char piece[4];
-    for (std::size_t i = 0; i < count; ++i) {
-        std::snprintf(piece, sizeof piece, i == 0 ? "%02X" : " %02X", bytes[i]);
-        text += piece;
-    }
-    return text;
-}
 
 std::vector<std::uint32_t> RandomPixels(std::size_t count, std::uint32_t seed) {
     std::mt19937 generator(seed);
@@ -118,20 +73,18 @@ Bytes GuardedBuffer(std::size_t offset, std::size_t rowBytes) {
     return buffer;
 }
 
-// Checks that the bytes from `first` on hold the formula's output for the first
+// Checks that the bytes from `first` on hold the layout's output for the first
 // `writtenPixels` pixels and that every other byte still holds its guard byte.
-::testing::AssertionResult HoldsFormulaOutput(const Layout& layout, const std::vector<std::uint32_t>& pixels,
-                                              const Bytes& buffer, std::size_t first, std::size_t writtenPixels) {
+::testing::AssertionResult HoldsExpectedOutput(const PixelLayout& layout, const std::vector<std::uint32_t>& pixels,
+                                               const Bytes& buffer, std::size_t first, std::size_t writtenPixels) {
     const std::size_t bpp = layout.bytesPerPixel;
     for (std::size_t i = 0; i < writtenPixels; ++i) {
         std::uint8_t expected[4];
-        layout.formula(pixels[i], expected);
+        ExpectedPixelBytes(layout, pixels[i], expected);
         const std::uint8_t* actual = buffer.data() + first + i * bpp;
         if (std::memcmp(expected, actual, bpp) != 0) {
-            char source[16];
-            std::snprintf(source, sizeof source, "0x%08X", pixels[i]);
-            return ::testing::AssertionFailure() << "pixel " << i << " (source " << source << "): expected "
-                                                 << Hex(expected, bpp) << ", actual " << Hex(actual, bpp);
+            return ::testing::AssertionFailure() << "pixel " << i << " (source " << Hex(pixels[i]) << "): expected "
+                                                 << HexBytes(expected, bpp) << ", actual " << HexBytes(actual, bpp);
         }
     }
     const std::size_t end = first + writtenPixels * bpp;
@@ -140,17 +93,17 @@ Bytes GuardedBuffer(std::size_t offset, std::size_t rowBytes) {
         const std::uint8_t guard = GuardByte(i);
         const std::string place = i < first ? std::to_string(first - i) + " bytes before the row"
                                             : "byte " + std::to_string(i - end) + " past the written bytes";
-        return ::testing::AssertionFailure() << place << ": expected guard " << Hex(&guard, 1) << ", actual "
-                                             << Hex(&buffer[i], 1);
+        return ::testing::AssertionFailure() << place << ": expected guard " << HexBytes(&guard, 1) << ", actual "
+                                             << HexBytes(&buffer[i], 1);
     }
     return ::testing::AssertionSuccess();
 }
 
-// Every count up to a few groups of the widest path, and a frame row with one
-// pixel either side.
+// A negative count, every count up to a few groups of the widest path, and a
+// frame row with one pixel either side.
 std::vector<std::int32_t> Counts() {
     std::vector<std::int32_t> counts;
-    for (std::int32_t count = 0; count <= 40; ++count) counts.push_back(count);
+    for (std::int32_t count = -1; count <= 40; ++count) counts.push_back(count);
     for (std::int32_t count : {639, 640, 641}) counts.push_back(count);
     return counts;
 }
@@ -158,204 +111,120 @@ constexpr std::size_t kSourceMisalignments[] = {0, 1, 2, 3};
 // Every 4-byte step of a 32-byte span, and a few odd ones.
 constexpr std::size_t kDestinationOffsets[] = {0, 1, 2, 3, 4, 6, 8, 12, 15, 16, 20, 24, 28};
 
-std::string Where(const Layout& layout, std::int32_t count, std::size_t sourceMisalignment,
-                  std::size_t destinationOffset) {
-    return std::string(layout.name) + ", count " + std::to_string(count) + ", source misaligned by " +
-           std::to_string(sourceMisalignment) + ", destination offset " + std::to_string(destinationOffset);
+std::vector<const PixelLayout*> AllLayouts() {
+    std::vector<const PixelLayout*> layouts;
+    for (const PixelLayout& layout : PixelLayouts()) layouts.push_back(&layout);
+    return layouts;
 }
 
-class RowConverterTest : public ::testing::TestWithParam<Layout> {};
+using LevelAndLayout = std::tuple<SimdLevel, const PixelLayout*>;
 
-TEST_P(RowConverterTest, MatchesFormulaAtEveryLengthAndAlignmentAndWritesNothingElse) {
-    const Layout& layout = GetParam();
+class RowConverterTest : public ::testing::TestWithParam<LevelAndLayout> {
+protected:
+    void TearDown() override { UseConverterSimdLevel(ChosenSimdLevel()); }
+};
+
+TEST_P(RowConverterTest, MatchesTheLayoutAtEveryLengthAndAlignmentAndWritesNothingElse) {
+    const auto [level, layout] = GetParam();
+    UseConverterSimdLevel(level);
     std::uint32_t seed = 1;
     for (const std::int32_t count : Counts()) {
         for (const std::size_t misalignment : kSourceMisalignments) {
-            const std::vector<std::uint32_t> pixels = RandomPixels(static_cast<std::size_t>(count), seed++);
+            const std::vector<std::uint32_t> pixels = RandomPixels(static_cast<std::size_t>(std::max(count, 0)), seed++);
             const SourceRow source(pixels, misalignment);
             ASSERT_NE(source.start(), nullptr);
             for (const std::size_t offset : kDestinationOffsets) {
-                Bytes buffer = GuardedBuffer(offset, pixels.size() * layout.bytesPerPixel);
-                layout.converter(source.start(), buffer.data() + kGuardBytes + offset, count);
-                ASSERT_TRUE(HoldsFormulaOutput(layout, pixels, buffer, kGuardBytes + offset, pixels.size()))
-                    << Where(layout, count, misalignment, offset);
+                Bytes buffer = GuardedBuffer(offset, pixels.size() * layout->bytesPerPixel);
+                layout->converter(source.start(), buffer.data() + kGuardBytes + offset, count);
+                ASSERT_TRUE(HoldsExpectedOutput(*layout, pixels, buffer, kGuardBytes + offset, pixels.size()))
+                    << layout->name << ", count " << count << ", source misaligned by " << misalignment
+                    << ", destination offset " << offset;
             }
         }
     }
 }
 
-TEST_P(RowConverterTest, NegativeCountWritesNothing) {
-    const Layout& layout = GetParam();
-    const std::vector<std::uint32_t> pixels = RandomPixels(16, 99);
-    Bytes buffer = GuardedBuffer(0, 0);
-    layout.converter(pixels.data(), buffer.data() + kGuardBytes, -1);
-    EXPECT_TRUE(HoldsFormulaOutput(layout, pixels, buffer, kGuardBytes, 0)) << layout.name;
+std::string LevelAndLayoutName(const ::testing::TestParamInfo<LevelAndLayout>& info) {
+    return SimdLevelTestName(std::get<0>(info.param)) + "_" + std::string(std::get<1>(info.param)->name);
 }
 
-// Test names carry the layout; these keep gtest from dumping the records' bytes.
-void PrintTo(const Layout& layout, std::ostream* out) { *out << layout.name; }
+INSTANTIATE_TEST_SUITE_P(EveryLevelAndLayout, RowConverterTest,
+                         ::testing::Combine(::testing::ValuesIn(RunnableSimdLevels()), ::testing::ValuesIn(AllLayouts())),
+                         LevelAndLayoutName);
 
-std::string LayoutName(const ::testing::TestParamInfo<Layout>& info) { return info.param.name; }
-
-INSTANTIATE_TEST_SUITE_P(AllLayouts, RowConverterTest, ::testing::ValuesIn(kLayouts), LayoutName);
-INSTANTIATE_TEST_SUITE_P(Canvas, RowConverterTest, ::testing::Values(kCanvasLayout), LayoutName);
-
-// Each set of fast paths this build has, tested directly: the set the
-// converters use on this processor is only one of them.
-struct PathSet {
-    const char* name;
-    const GroupPaths* paths;
-    bool runsHere;
-};
-
-std::vector<PathSet> PathSets() {
-    std::vector<PathSet> sets;
-#if defined(DEMO_HAVE_SSE2_GROUPS)
-    sets.push_back({"Sse2", &kSse2GroupPaths, true});
-#endif
-#if defined(DEMO_HAVE_AVX2_GROUPS)
-    sets.push_back({"Avx2", &kAvx2GroupPaths, __builtin_cpu_supports("avx2") != 0});
-#endif
-    return sets;
-}
-
-void PrintTo(const PathSet& set, std::ostream* out) { *out << set.name; }
-
-class GroupPathTest : public ::testing::TestWithParam<std::tuple<PathSet, Layout>> {};
-
-// A group path converts a start of the row and writes only that start's bytes.
-// It leaves fewer pixels to the formula than its widest group (16), so the
-// formula alone cannot pass for a fast path.
-TEST_P(GroupPathTest, ConvertsWholeGroupsExactlyAndWritesNothingPastThem) {
-    const auto& [set, layout] = GetParam();
-    if (!set.runsHere) GTEST_SKIP() << "this processor cannot run the " << set.name << " paths";
-    const GroupPath groups = set.paths->*layout.groups;
-    std::uint32_t seed = 1000;
-    for (const std::int32_t count : Counts()) {
-        if (count == 0) continue;  // the converters never call a group path for an empty row
-        for (const std::size_t misalignment : kSourceMisalignments) {
-            const std::vector<std::uint32_t> pixels = RandomPixels(static_cast<std::size_t>(count), seed++);
-            const SourceRow source(pixels, misalignment);
-            ASSERT_NE(source.start(), nullptr);
-            for (const std::size_t offset : kDestinationOffsets) {
-                const std::string where = Where(layout, count, misalignment, offset);
-                Bytes buffer = GuardedBuffer(offset, pixels.size() * layout.bytesPerPixel);
-                const std::int32_t done = groups(source.start(), buffer.data() + kGuardBytes + offset, count);
-                ASSERT_GE(done, 0) << where;
-                ASSERT_LE(done, count) << where;
-                ASSERT_LT(count - done, 16) << where;
-                ASSERT_TRUE(HoldsFormulaOutput(layout, pixels, buffer, kGuardBytes + offset,
-                                               static_cast<std::size_t>(done)))
-                    << where << ", " << done << " pixels done by the group path";
-            }
-        }
-    }
-}
-
-std::string PathSetAndLayoutName(const ::testing::TestParamInfo<std::tuple<PathSet, Layout>>& info) {
-    return std::string(std::get<0>(info.param).name) + "_" + std::get<1>(info.param).name;
-}
-
-GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(GroupPathTest);  // no fast paths on this processor family
-INSTANTIATE_TEST_SUITE_P(AllPathSets, GroupPathTest,
-                         ::testing::Combine(::testing::ValuesIn(PathSets()), ::testing::ValuesIn(kLayouts)),
-                         PathSetAndLayoutName);
-
-// Outputs that pin the formulas themselves, each checked on a row long enough
+// Outputs that pin the layouts themselves, each checked on a row long enough
 // for the group paths and a tail.
-struct Example {
-    const char* what;
-    std::uint32_t pixel;
-    const Layout* layout;
-    Bytes expected;  // one pixel, memory order
-};
-
-const Layout& LayoutNamed(const std::string& name) {
-    for (const Layout& layout : kLayouts) {
-        if (name == layout.name) return layout;
-    }
-    throw std::invalid_argument(name);
-}
-
-std::vector<Example> Examples() {
-    const auto in = [](const char* name) { return &LayoutNamed(name); };
-    return {
-        {"white", 0x00FFFFFF, in("Rgb32"), {0xFF, 0xFF, 0xFF, 0x00}},
-        {"white", 0x00FFFFFF, in("Bgr32"), {0xFF, 0xFF, 0xFF, 0x00}},
-        {"white", 0x00FFFFFF, in("Rgb24"), {0xFF, 0xFF, 0xFF}},
-        {"white", 0x00FFFFFF, in("Bgr24"), {0xFF, 0xFF, 0xFF}},
-        {"white", 0x00FFFFFF, in("Rgb565"), {0xFF, 0xFF}},
-        {"white", 0x00FFFFFF, in("Bgr565"), {0xFF, 0xFF}},
-        {"white", 0x00FFFFFF, in("Rgb555"), {0xFF, 0x7F}},
-        {"white", 0x00FFFFFF, in("Bgr555"), {0xFF, 0x7F}},
-        {"pure red", 0x00FF0000, in("Bgr32"), {0xFF, 0x00, 0x00, 0x00}},
-        {"pure red", 0x00FF0000, in("Rgb24"), {0x00, 0x00, 0xFF}},
-        {"pure red", 0x00FF0000, in("Bgr24"), {0xFF, 0x00, 0x00}},
-        {"pure red", 0x00FF0000, in("Rgb565"), {0x00, 0xF8}},
-        {"pure red", 0x00FF0000, in("Bgr565"), {0x1F, 0x00}},
-        {"pure red", 0x00FF0000, in("Rgb555"), {0x00, 0x7C}},
-        {"pure red", 0x00FF0000, in("Bgr555"), {0x1F, 0x00}},
-        {"lowest bit that survives", 0x00080408, in("Rgb565"), {0x21, 0x08}},
-        {"lowest bit that survives", 0x00080408, in("Bgr565"), {0x21, 0x08}},
-        {"lowest bit that survives", 0x00080408, in("Rgb555"), {0x01, 0x04}},
-        {"lowest bit that survives", 0x00080408, in("Bgr555"), {0x01, 0x04}},
-        {"bits that are dropped", 0x00070307, in("Rgb565"), {0x00, 0x00}},
-        {"bits that are dropped", 0x00070307, in("Bgr565"), {0x00, 0x00}},
-        {"bits that are dropped", 0x00070307, in("Rgb555"), {0x00, 0x00}},
-        {"bits that are dropped", 0x00070307, in("Bgr555"), {0x00, 0x00}},
-        {"top byte kept", 0x12345678, in("Rgb32"), {0x78, 0x56, 0x34, 0x12}},
-        {"top byte cleared", 0x12345678, in("Bgr32"), {0x34, 0x56, 0x78, 0x00}},
-        {"top byte ignored", 0x12345678, in("Rgb24"), {0x78, 0x56, 0x34}},
-        {"top byte ignored", 0x12345678, in("Rgb565"), {0xAF, 0x32}},
-        {"top byte ignored", 0x12345678, in("Rgb555"), {0x4F, 0x19}},
-        {"only the top byte", 0xFF000000, in("Rgb32"), {0x00, 0x00, 0x00, 0xFF}},
-        {"only the top byte", 0xFF000000, in("Bgr565"), {0x00, 0x00}},
-        {"white", 0x00FFFFFF, &kCanvasLayout, {0xFF, 0xFF, 0xFF, 0xFF}},
-        {"top byte replaced by opaque alpha", 0x12345678, &kCanvasLayout, {0x34, 0x56, 0x78, 0xFF}},
-    };
-}
-
 TEST(RowConverters, GiveTheKnownOutputsAtEveryPositionOfARow) {
-    constexpr std::int32_t kCount = 45;  // whole groups of every path, then a tail
-    for (const Example& example : Examples()) {
+    const struct {
+        const char* what;
+        std::uint32_t pixel;
+        const char* layout;
+        std::uint32_t expected;  // stored least significant byte first
+    } examples[] = {
+        {"white", 0x00FFFFFF, "rgb32", 0x00FFFFFF},
+        {"white", 0x00FFFFFF, "bgr32", 0x00FFFFFF},
+        {"white", 0x00FFFFFF, "rgb24", 0xFFFFFF},
+        {"white", 0x00FFFFFF, "bgr24", 0xFFFFFF},
+        {"white", 0x00FFFFFF, "rgb565", 0xFFFF},
+        {"white", 0x00FFFFFF, "bgr565", 0xFFFF},
+        {"white", 0x00FFFFFF, "rgb555", 0x7FFF},
+        {"white", 0x00FFFFFF, "bgr555", 0x7FFF},
+        {"pure red", 0x00FF0000, "bgr32", 0x000000FF},
+        {"pure red", 0x00FF0000, "rgb24", 0xFF0000},  // bytes 00 00 FF
+        {"pure red", 0x00FF0000, "bgr24", 0x0000FF},  // bytes FF 00 00
+        {"pure red", 0x00FF0000, "rgb565", 0xF800},
+        {"pure red", 0x00FF0000, "bgr565", 0x001F},
+        {"pure red", 0x00FF0000, "rgb555", 0x7C00},
+        {"pure red", 0x00FF0000, "bgr555", 0x001F},
+        {"lowest bit that survives", 0x00080408, "rgb565", 0x0821},
+        {"lowest bit that survives", 0x00080408, "bgr565", 0x0821},
+        {"lowest bit that survives", 0x00080408, "rgb555", 0x0401},
+        {"lowest bit that survives", 0x00080408, "bgr555", 0x0401},
+        {"bits that are dropped", 0x00070307, "rgb565", 0},
+        {"bits that are dropped", 0x00070307, "bgr565", 0},
+        {"bits that are dropped", 0x00070307, "rgb555", 0},
+        {"bits that are dropped", 0x00070307, "bgr555", 0},
+        {"top byte kept", 0x12345678, "rgb32", 0x12345678},
+        {"top byte cleared", 0x12345678, "bgr32", 0x00785634},
+        {"top byte ignored", 0x12345678, "rgb24", 0x345678},
+        {"top byte ignored", 0x12345678, "rgb565", 0x32AF},
+        {"top byte ignored", 0x12345678, "rgb555", 0x194F},
+        {"only the top byte", 0xFF000000, "rgb32", 0xFF000000},
+        {"only the top byte", 0xFF000000, "bgr565", 0},
+    };
+    constexpr std::size_t kCount = 45;  // whole groups of every path, then a tail
+    for (const auto& example : examples) {
+        const PixelLayout* layout = FindPixelLayout(example.layout);
+        ASSERT_NE(layout, nullptr) << example.layout;
+        const std::size_t bpp = layout->bytesPerPixel;
+        std::uint8_t expected[4];
+        for (std::size_t i = 0; i < bpp; ++i) expected[i] = static_cast<std::uint8_t>(example.expected >> (8 * i));
         const std::vector<std::uint32_t> pixels(kCount, example.pixel);
-        Bytes out(kCount * example.layout->bytesPerPixel, 0xEE);
-        example.layout->converter(pixels.data(), out.data(), kCount);
+        Bytes out(kCount * bpp, 0xEE);
+        layout->converter(pixels.data(), out.data(), kCount);
         for (std::size_t i = 0; i < kCount; ++i) {
-            const std::uint8_t* actual = out.data() + i * example.layout->bytesPerPixel;
-            ASSERT_EQ(Hex(example.expected.data(), example.expected.size()), Hex(actual, example.expected.size()))
-                << example.layout->name << ", " << example.what << ", pixel " << i;
+            ASSERT_EQ(HexBytes(expected, bpp), HexBytes(out.data() + i * bpp, bpp))
+                << example.layout << ", " << example.what << ", pixel " << i;
         }
     }
 }
 
-struct SurfaceLayout {
-    std::uint32_t bits, red, green, blue;
-};
-
-TEST(SelectRowConverter, PicksTheConverterOfEachLayout) {
-    const struct {
-        SurfaceLayout surface;
-        RowConverter expected;
-    } rows[] = {
-        {{32, 0x00FF0000, 0x0000FF00, 0x000000FF}, ConvertRgb32},
-        {{32, 0x000000FF, 0x0000FF00, 0x00FF0000}, ConvertBgr32},  // not the canvas's rgba
-        {{24, 0x00FF0000, 0x0000FF00, 0x000000FF}, ConvertRgb24},
-        {{24, 0x000000FF, 0x0000FF00, 0x00FF0000}, ConvertBgr24},
-        {{16, 0xF800, 0x07E0, 0x001F}, ConvertRgb565},
-        {{16, 0x001F, 0x07E0, 0xF800}, ConvertBgr565},
-        {{16, 0x7C00, 0x03E0, 0x001F}, ConvertRgb555},
-        {{16, 0x001F, 0x03E0, 0x7C00}, ConvertBgr555},
-    };
-    for (const auto& row : rows) {
-        const SurfaceLayout& s = row.surface;
-        EXPECT_EQ(SelectRowConverter(s.bits, s.red, s.green, s.blue), row.expected)
-            << s.bits << " bits, masks " << std::hex << s.red << " " << s.green << " " << s.blue;
+TEST(PixelLayouts, EachIsFoundByItsNameAndByItsBitsAndMasks) {
+    for (const PixelLayout& layout : PixelLayouts()) {
+        EXPECT_EQ(FindPixelLayout(layout.name), &layout) << layout.name;
+        EXPECT_EQ(SelectRowConverter(layout.bitsPerPixel, layout.redMask, layout.greenMask, layout.blueMask),
+                  layout.converter)
+            << layout.name;
+        EXPECT_EQ(layout.bytesPerPixel, (layout.bitsPerPixel + 7) / 8) << layout.name;
     }
+    EXPECT_EQ(FindPixelLayout("rgb"), nullptr);
+    EXPECT_EQ(FindPixelLayout(""), nullptr);
 }
 
 TEST(SelectRowConverter, RefusesEveryOtherLayout) {
-    const SurfaceLayout refused[] = {
+    const struct {
+        std::uint32_t bits, red, green, blue;
+    } refused[] = {
         {8, 0xE0, 0x1C, 0x03},                  // 8 bits, whatever the masks
         {8, 0x00FF0000, 0x0000FF00, 0x000000FF},
         {15, 0x7C00, 0x03E0, 0x001F},           // 5-5-5 comes with the bit count 16
@@ -366,10 +235,28 @@ TEST(SelectRowConverter, RefusesEveryOtherLayout) {
         {32, 0xFF000000, 0x00FF0000, 0x0000FF00},
         {0, 0, 0, 0},
     };
-    for (const SurfaceLayout& s : refused) {
+    for (const auto& s : refused) {
         EXPECT_EQ(SelectRowConverter(s.bits, s.red, s.green, s.blue), nullptr)
-            << s.bits << " bits, masks " << std::hex << s.red << " " << s.green << " " << s.blue;
+            << s.bits << " bits, masks " << Hex(s.red) << " " << Hex(s.green) << " " << Hex(s.blue);
     }
+}
+
+// A window of 5 x 3 pixels of a frame 7 pixels wide, into surface rows 16
+// bytes apart: 10 bytes of pixels and 6 of gap each.
+TEST(ConvertRows, RowsFollowBothStridesAndTheBytesBetweenThemStayUntouched) {
+    const PixelLayout& layout = *FindPixelLayout("rgb565");
+    constexpr std::int32_t kWidth = 5, kHeight = 3, kFrameWidth = 7, kPitch = 16;
+    const std::vector<std::uint32_t> frame = RandomPixels(kFrameWidth * kHeight, 5);
+    Bytes surface = GuardedBuffer(0, kPitch * kHeight);
+    Bytes expected = surface;
+    for (std::size_t y = 0; y < kHeight; ++y) {
+        for (std::size_t x = 0; x < kWidth; ++x) {
+            ExpectedPixelBytes(layout, frame[y * kFrameWidth + x + 1], &expected[kGuardBytes + y * kPitch + x * 2]);
+        }
+    }
+    ConvertRows(layout.converter, frame.data() + 1, kFrameWidth, surface.data() + kGuardBytes, kPitch, kWidth,
+                kHeight);
+    EXPECT_EQ(HexBytes(surface.data(), surface.size()), HexBytes(expected.data(), expected.size()));
 }
 
 }  // namespace

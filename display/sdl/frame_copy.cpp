@@ -26,9 +26,5 @@ void CopyFrameToSurface(const std::uint32_t* frame, std::int32_t frameWidth,
     const std::uint32_t* source = frame + place.rows.source * sourceStride + place.columns.source;
     std::uint8_t* target = surface.pixels + place.rows.target * targetStride +
                            std::ptrdiff_t{place.columns.target} * surface.bytesPerPixel;
-    for (std::int32_t row = 0; row < place.rows.length; ++row) {
-        convertRow(source, target, place.columns.length);
-        source += sourceStride;
-        target += targetStride;
-    }
+    ConvertRows(convertRow, source, sourceStride, target, targetStride, place.columns.length, place.rows.length);
 }
