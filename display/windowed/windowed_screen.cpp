@@ -8,7 +8,6 @@
 
 #include <ddraw.h>
 
-#include "display/converters.h"
 #include "display/directdraw_common.h"
 #include "display/screen.h"
 
@@ -22,34 +21,20 @@ using namespace directdraw;
 constexpr DWORD kSizingStyle = WS_OVERLAPPEDWINDOW;
 constexpr DWORD kWindowStyle = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 
-std::int32_t frameWidth;
-std::int32_t frameHeight;
-HWND displayWindow;
-WNDCLASSA windowClass;
-HMODULE displayLibrary;
-LPDIRECTDRAW directDraw;
-LPDIRECTDRAWSURFACE primarySurface;
-LPDIRECTDRAWSURFACE backBuffer;
 LPDIRECTDRAWCLIPPER clipper;
-RowConverter rowConverter;
 
 void PresentToWindow() {
-    if (primarySurface == nullptr) return;  // a paint request before the display is up
-    RECT source = {0, 0, frameWidth, frameHeight};
+    if (display.primarySurface == nullptr) return;  // a paint request before the display is up
+    RECT source = {0, 0, display.frameWidth, display.frameHeight};
     POINT clientOrigin = {0, 0};
-    ClientToScreen(displayWindow, &clientOrigin);
+    ClientToScreen(display.window, &clientOrigin);
     RECT destination;
-    GetClientRect(displayWindow, &destination);
+    GetClientRect(display.window, &destination);
     destination.left += clientOrigin.x;
     destination.right += clientOrigin.x;
     destination.top += clientOrigin.y;
     destination.bottom += clientOrigin.y;
-    primarySurface->Blt(&destination, backBuffer, &source, DDBLT_WAIT, nullptr);
-}
-
-[[noreturn]] void QuitProgram() {
-    ScreenClose();
-    ExitProcess(0);
+    display.primarySurface->Blt(&destination, display.backBuffer, &source, DDBLT_WAIT, nullptr);
 }
 
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -58,28 +43,11 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
             PresentToWindow();
             return DefWindowProcA(window, message, wParam, lParam);
         case WM_CLOSE:
-            QuitProgram();
         case WM_KEYDOWN:
-            if ((wParam & 0xFF) == kEscapeKey) QuitProgram();
-            return 0;  // every other key is swallowed
+            return EndOnCloseOrEscape(message, wParam);
         default:
             return DefWindowProcA(window, message, wParam, lParam);
     }
-}
-
-
-void RegisterWindowClass(const char* title) {
-    windowClass.style = CS_HREDRAW | CS_VREDRAW;
-    windowClass.lpfnWndProc = WindowProc;
-    windowClass.cbClsExtra = 0;
-    windowClass.cbWndExtra = 0;
-    windowClass.hInstance = nullptr;
-    windowClass.hIcon = nullptr;
-    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = nullptr;
-    windowClass.lpszMenuName = nullptr;
-    windowClass.lpszClassName = title;
-    RegisterClassA(&windowClass);  // a failure shows up as no window later
 }
 
 // Centres the window by its outer size; the halving rounds toward minus
@@ -91,9 +59,9 @@ void OpenCentredWindow(const char* title, std::int32_t width, std::int32_t heigh
     const std::int32_t h = outer.bottom - outer.top;
     const std::int32_t x = (GetSystemMetrics(SM_CXSCREEN) - w) >> 1;
     const std::int32_t y = (GetSystemMetrics(SM_CYSCREEN) - h) >> 1;
-    displayWindow = CreateWindowExA(0, title, title, kWindowStyle, x, y, w, h, nullptr, nullptr,
-                                    nullptr, nullptr);
-    ShowWindow(displayWindow, SW_SHOWNORMAL);
+    display.window = CreateWindowExA(0, title, title, kWindowStyle, x, y, w, h, nullptr, nullptr,
+                                     nullptr, nullptr);
+    ShowWindow(display.window, SW_SHOWNORMAL);
 }
 
 // The back buffer gets no pixel format of its own: it takes the primary's,
@@ -103,51 +71,42 @@ bool CreateSurfaces() {
     description.dwSize = kDescriptionSize;
     description.dwFlags = DDSD_CAPS;
     description.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_VIDEOMEMORY;
-    if (Failed(directDraw->CreateSurface(&description, &primarySurface, nullptr))) return false;
+    if (Failed(display.directDraw->CreateSurface(&description, &display.primarySurface, nullptr))) return false;
 
     description.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
-    description.dwWidth = static_cast<DWORD>(frameWidth);
-    description.dwHeight = static_cast<DWORD>(frameHeight);
+    description.dwWidth = static_cast<DWORD>(display.frameWidth);
+    description.dwHeight = static_cast<DWORD>(display.frameHeight);
     description.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
-    return !Failed(directDraw->CreateSurface(&description, &backBuffer, nullptr));
+    return !Failed(display.directDraw->CreateSurface(&description, &display.backBuffer, nullptr));
 }
 
 bool ClipToWindow() {
-    if (Failed(directDraw->CreateClipper(0, &clipper, nullptr))) return false;
-    if (Failed(clipper->SetHWnd(0, displayWindow))) return false;
-    return !Failed(primarySurface->SetClipper(clipper));
+    if (Failed(display.directDraw->CreateClipper(0, &clipper, nullptr))) return false;
+    if (Failed(clipper->SetHWnd(0, display.window))) return false;
+    return !Failed(display.primarySurface->SetClipper(clipper));
 }
-
 
 }  // namespace
 
 // Any failing step returns 0 at once and undoes nothing: the caller ends the
 // process.
 std::int32_t ScreenOpen(const char* title, std::int32_t width, std::int32_t height) {
-    frameWidth = width;
-    frameHeight = height;
-    if (!LoadDirectDraw(displayLibrary, directDraw)) return 0;
-    RegisterWindowClass(title);
+    if (!LoadDirectDraw(width, height)) return 0;
+    RegisterWindowClass(title, CS_HREDRAW | CS_VREDRAW, LoadCursorA(nullptr, IDC_ARROW), WindowProc);
     OpenCentredWindow(title, width, height);
-    if (Failed(directDraw->SetCooperativeLevel(displayWindow, DDSCL_NORMAL))) return 0;
+    if (Failed(display.directDraw->SetCooperativeLevel(display.window, DDSCL_NORMAL))) return 0;
     if (!CreateSurfaces()) return 0;
     if (!ClipToWindow()) return 0;
-    if (!ChooseRowConverter(primarySurface, rowConverter)) return 0;
-    SetScreenSaverActive(FALSE);
-    return 1;
+    return ChooseConverterAndFinishOpen() ? 1 : 0;
 }
 
 // Both surfaces are restored every frame, lost or not: that is all the
 // handling a lost surface gets.
 std::int32_t ScreenFlip(const std::uint32_t* pixels) {
-    PumpMessages(displayWindow);
-    primarySurface->Restore();
-    backBuffer->Restore();
-    DDSURFACEDESC locked;
-    locked.dwSize = kDescriptionSize;
-    if (Failed(backBuffer->Lock(nullptr, &locked, DDLOCK_WAIT, nullptr))) return 0;
-    ConvertRows(pixels, frameWidth, frameHeight, locked, rowConverter);
-    backBuffer->Unlock(locked.lpSurface);
+    PumpMessages();
+    display.primarySurface->Restore();
+    display.backBuffer->Restore();
+    if (!ConvertFrameIntoBackBuffer(pixels)) return 0;
     PresentToWindow();
     Sleep(0);
     return 1;
@@ -155,8 +114,8 @@ std::int32_t ScreenFlip(const std::uint32_t* pixels) {
 
 // The clipper is released too, before the DirectDraw object that made it.
 void ScreenClose() {
-    ReleaseIfPresent(backBuffer);
-    ReleaseIfPresent(primarySurface);
+    ReleaseIfPresent(display.backBuffer);
+    ReleaseIfPresent(display.primarySurface);
     ReleaseIfPresent(clipper);
-    CloseDirectDraw(directDraw, displayWindow, displayLibrary);
+    CloseDirectDraw();
 }

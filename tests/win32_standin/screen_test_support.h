@@ -1,20 +1,30 @@
-// What the tests of both DirectDraw back-ends use alike: the call log's type,
-// messages sent to the back-end's window procedure, the exit code a step ends
-// the process with, and the messages that quit or are ignored.
+// What the tests of both DirectDraw back-ends use: a fixture that opens the
+// back-end on the stand-in, the window procedure reached as the window system
+// would, the exit code a step ends the process with, and questions about the
+// call log. Each back-end's test file describes it in kBackEnd for the tests
+// both share (directdraw_screen_test.cpp).
 #pragma once
 
-#include <array>
+#include <gtest/gtest.h>
+
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "display/screen.h"
 #include "win32_standin/win32_standin.h"
 
-using Calls = std::vector<std::string>;
-
-inline Calls Concat(Calls first, const Calls& second) {
-    first.insert(first.end(), second.begin(), second.end());
-    return first;
-}
+// What the shared tests need to know of one back-end.
+struct BackEnd {
+    std::string backBuffer;  // its name in the log
+    std::string present;     // how the call that shows a converted frame starts
+    void (*startDrawing)();  // after ScreenOpen: what makes ScreenFlip draw
+    void (*close)();         // closes and leaves the state as before ScreenOpen
+    // Each step of a successful open that can fail it: the call and which of
+    // its occurrences.
+    std::vector<std::pair<std::string, int>> failingOpenSteps;
+};
+extern const BackEnd kBackEnd;
 
 inline LRESULT SendToWindow(UINT message, WPARAM wParam, LPARAM lParam = 0) {
     return RegisteredWindowProc()(StandinWindow(), message, wParam, lParam);
@@ -40,18 +50,35 @@ long long ExitCodeOf(Action action) {
     return -1;
 }
 
-// The messages that end the program: Esc (whose key code is the low 8 bits
-// alone) and the close request.
-struct QuitMessage {
-    const char* name;
-    UINT message;
-    WPARAM wParam;
-};
-inline constexpr std::array<QuitMessage, 3> kQuitMessages = {{
-    {"Esc", WM_KEYDOWN, 27},
-    {"Esc with bits above the low 8", WM_KEYDOWN, 0x11B},
-    {"close request", WM_CLOSE, 0},
-}};
+// Where the first logged call that starts with `start` stands, or -1.
+inline long IndexOf(const std::string& start) {
+    for (std::size_t i = 0; i < standin.calls.size(); ++i) {
+        if (standin.calls[i].rfind(start, 0) == 0) return static_cast<long>(i);
+    }
+    return -1;
+}
 
-// Keys that are not Esc, one of them Esc's code plus 256.
-inline constexpr std::array<WPARAM, 4> kOtherKeys = {0x41, 0x1A, 0x1C, 0x100};
+inline std::size_t CountOf(const std::string& start) {
+    std::size_t count = 0;
+    for (const std::string& call : standin.calls) count += call.rfind(start, 0) == 0 ? 1 : 0;
+    return count;
+}
+
+class ScreenTest : public ::testing::Test {
+protected:
+    void SetUp() override { ResetStandin(); }
+    void TearDown() override { Restart(); }
+
+    // Closes whatever the last open left and starts from a fresh stand-in.
+    static void Restart() {
+        kBackEnd.close();
+        ResetStandin();
+    }
+
+    // Opens a frame of width x height, ready to draw, with an empty log.
+    static void OpenToDraw(std::int32_t width, std::int32_t height) {
+        ASSERT_EQ(ScreenOpen("Title", width, height), 1) << CallsAsText();
+        kBackEnd.startDrawing();
+        standin.calls.clear();
+    }
+};

@@ -104,14 +104,6 @@ std::string DescriptionText(const DDSURFACEDESC& description) {
     return text;
 }
 
-void RecordingRowConverter(const void* source, void* destination, std::int32_t count) {
-    ++standin.rowConverterCalls;
-    const std::size_t frameBytes = static_cast<std::size_t>(1) << 30;
-    std::string from = OffsetName("frame", standin.frameSource, source, frameBytes);
-    if (from.empty()) from = NameOf(source);
-    Record(Text("RowConverter(%s, %s, %d)", from.c_str(), NameOf(destination).c_str(), count));
-}
-
 HRESULT WINAPI StandinDirectDrawCreate(GUID* device, LPDIRECTDRAW* directDraw, IUnknown* outer) {
     const std::string line = Text("DirectDrawCreate(%s, %s, %s)", NameOf(device).c_str(),
                                   directDraw != nullptr ? "out" : "null", NameOf(outer).c_str());
@@ -124,10 +116,7 @@ HRESULT WINAPI StandinDirectDrawCreate(GUID* device, LPDIRECTDRAW* directDraw, I
 
 void Win32Standin::FailCall(const std::string& call, int occurrence) { failures[call].insert(occurrence); }
 
-void ResetStandin() {
-    standin = Win32Standin{};
-    standin.chosenConverter = RecordingRowConverter;
-}
+void ResetStandin() { standin = Win32Standin{}; }
 
 WNDPROC RegisteredWindowProc() { return standin.registeredClass.lpfnWndProc; }
 
@@ -383,12 +372,3 @@ ULONG IDirectDraw::Release() {
     return 0;
 }
 
-// --- the converter table ---
-
-RowConverter SelectRowConverter(std::uint32_t bitsPerPixel, std::uint32_t redMask,
-                                std::uint32_t greenMask, std::uint32_t blueMask) {
-    const std::string line =
-        Text("SelectRowConverter(%u, 0x%x, 0x%x, 0x%x)", bitsPerPixel, redMask, greenMask, blueMask);
-    Record(line);
-    return Fails(line) ? nullptr : standin.chosenConverter;
-}

@@ -9,9 +9,8 @@
 //   cursor, "ddraw" the DirectDraw object, "primary" a surface created with
 //   DDSCAPS_PRIMARYSURFACE, "offscreen" any other created surface, "attached"
 //   the surface GetAttachedSurface hands out, "clipper" the clipper.
-//   Pointers into the locked surface memory show as "surface+N", into the frame
-//   handed to ScreenFlip as "frame+N" (set `frameSource`). A call on an object
-//   after its Release is logged with a "[released] " prefix.
+//   Pointers into the locked surface memory show as "surface+N". A call on an
+//   object after its Release is logged with a "[released] " prefix.
 #pragma once
 
 #include <cstdint>
@@ -22,7 +21,6 @@
 #include <vector>
 
 #include "ddraw.h"
-#include "display/converters.h"
 #include "windows.h"
 
 // What ExitProcess throws: the process would end here.
@@ -47,14 +45,11 @@ struct Win32Standin {
     std::vector<std::uint8_t> surfaceMemory = std::vector<std::uint8_t>(2560 * 480);
     std::deque<MSG> pendingMessages;      // PeekMessageA takes these in order
     LRESULT defaultProcResult = 0x5A;     // what DefWindowProcA returns
-    RowConverter chosenConverter;         // what SelectRowConverter returns (a recorder)
-    const void* frameSource = nullptr;    // names source rows "frame+N"
 
     // The given occurrence (1 = first) of a call fails: HRESULT calls return
-    // a negative error, handle calls null, BOOL calls 0, SelectRowConverter
-    // none. 0 makes every occurrence fail; calling it again for the same call
-    // adds an occurrence. The key is the logged text before "(", e.g.
-    // "ddraw.CreateSurface" or "LoadLibraryA".
+    // a negative error, handle calls null, BOOL calls 0. 0 makes every
+    // occurrence fail; calling it again for the same call adds an occurrence.
+    // The key is the logged text before "(", e.g. "ddraw.CreateSurface".
     void FailCall(const std::string& call, int occurrence = 0);
     // Messages the window system sends straight to the registered window
     // procedure while the back-end is inside a call (keyed as for FailCall),
@@ -72,7 +67,6 @@ struct Win32Standin {
     WNDCLASSA registeredClass{};
     std::string registeredClassName;
     CreatedWindow createdWindow;
-    int rowConverterCalls = 0;
 
     // --- internals of the stand-in ---
     std::map<std::string, int> callCounts;
