@@ -45,7 +45,7 @@ TEST_F(DirectDrawScreen, OpenRegistersTheTitleAndEndsByTurningTheScreenSaverOff)
     EXPECT_EQ(ScreenOpen("Title", 5, 3), 1);
     EXPECT_EQ(standin.registeredClassName, "Title");
     EXPECT_NE(IndexOf("CreateWindowExA(0x0, \"Title\", \"Title\", "), -1) << CallsAsText();
-    EXPECT_EQ(standin.calls.back(), "SystemParametersInfoA(17, 0, null, 0)") << CallsAsText();
+    EXPECT_EQ(LastCall(), "SystemParametersInfoA(17, 0, null, 0)") << CallsAsText();
 }
 
 TEST_F(DirectDrawScreen, OpenTakesNonNegativeResultsAsSuccessAndIgnoresClassAndWindowResults) {
@@ -53,7 +53,7 @@ TEST_F(DirectDrawScreen, OpenTakesNonNegativeResultsAsSuccessAndIgnoresClassAndW
     standin.registerClassFails = true;
     standin.createWindowFails = true;
     EXPECT_EQ(ScreenOpen("Title", 5, 3), 1) << CallsAsText();
-    EXPECT_EQ(standin.calls.back(), "SystemParametersInfoA(17, 0, null, 0)");
+    EXPECT_EQ(LastCall(), "SystemParametersInfoA(17, 0, null, 0)");
 }
 
 // The failing call is the last one: no release, no window destroyed, the
@@ -64,7 +64,7 @@ TEST_F(DirectDrawScreen, EachFailingStepEndsTheOpenAtOnceUndoingNothing) {
         Restart();
         standin.FailCall(call, occurrence);
         EXPECT_EQ(ScreenOpen("Title", 5, 3), 0);
-        EXPECT_EQ(standin.calls.back().rfind(call + "(", 0), 0u) << CallsAsText();
+        EXPECT_EQ(LastCall().rfind(call + "(", 0), 0u) << CallsAsText();
         EXPECT_EQ(CountOf(call + "("), static_cast<std::size_t>(occurrence)) << CallsAsText();
     }
 }
@@ -80,7 +80,7 @@ TEST_F(DirectDrawScreen, OpenFailsOnAPixelFormatTheConvertersDoNotWrite) {
         Restart();
         standin.pixelFormat = format;
         EXPECT_EQ(ScreenOpen("Title", 5, 3), 0);
-        EXPECT_EQ(standin.calls.back(), "primary.GetPixelFormat(size=32)") << CallsAsText();
+        EXPECT_EQ(LastCall(), "primary.GetPixelFormat(size=32)") << CallsAsText();
     }
 }
 
@@ -101,10 +101,10 @@ TEST_F(DirectDrawScreen, FlipConvertsTheFrameIntoThePrimarysLayoutAtTheLockPitch
     EXPECT_EQ(ScreenFlip(frame.data()), 1);
     EXPECT_EQ(HexBytes(standin.surfaceMemory.data(), standin.surfaceMemory.size()),
               HexBytes(expected.data(), expected.size()));
-    const long lock = IndexOf(kBackEnd.backBuffer + ".Lock(null, size=108, 0x1, null)");
-    const long unlock = IndexOf(kBackEnd.backBuffer + ".Unlock(surface+0)");
-    EXPECT_TRUE(0 <= lock && lock < unlock && unlock < IndexOf(kBackEnd.present)) << CallsAsText();
-    EXPECT_EQ(standin.calls.back(), "Sleep(0)");
+    EXPECT_TRUE(Before(kBackEnd.backBuffer + ".Lock(null, size=108, 0x1, null)", kBackEnd.backBuffer + ".Unlock"))
+        << CallsAsText();
+    EXPECT_TRUE(Before(kBackEnd.backBuffer + ".Unlock(surface+0)", kBackEnd.present)) << CallsAsText();
+    EXPECT_EQ(LastCall(), "Sleep(0)");
 }
 
 TEST_F(DirectDrawScreen, FailedLocksShowNothingAndTheNextFrameIsDrawn) {
@@ -136,9 +136,7 @@ TEST_F(DirectDrawScreen, FlipDispatchesThePendingMessagesOfTheDisplayWindowOnly)
     standin.pendingMessages.push_back(MessageFor(OtherWindow(), WM_CLOSE, 0));
     const std::array<std::uint32_t, 15> frame{};
     EXPECT_EQ(ScreenFlip(frame.data()), 1);
-    const long translate = IndexOf("TranslateMessage(0x200)");
-    EXPECT_TRUE(0 <= translate && translate < IndexOf("DefWindowProcA(window, 0x200, 0x0, 0x50006)"))
-        << CallsAsText();
+    EXPECT_TRUE(Before("TranslateMessage(0x200)", "DefWindowProcA(window, 0x200, 0x0, 0x50006)")) << CallsAsText();
     EXPECT_EQ(standin.pendingMessages.size(), 1u);
 }
 
@@ -155,7 +153,7 @@ TEST_F(DirectDrawScreen, EscapeAndCloseRequestCloseTheScreenAndEndTheProcessWith
         OpenToDraw(5, 3);
         EXPECT_EQ(ExitCodeOf([&] { SendToWindow(quit.message, quit.wParam); }), 0);
         ExpectClosedInOrder();
-        EXPECT_EQ(standin.calls.back(), "ExitProcess(0)");
+        EXPECT_EQ(LastCall(), "ExitProcess(0)");
     }
 }
 
@@ -181,7 +179,7 @@ TEST_F(DirectDrawScreen, CloseReleasesEachObjectOnceAndSwitchesTheScreenSaverOnL
     OpenToDraw(5, 3);
     ScreenClose();
     ExpectClosedInOrder();
-    EXPECT_EQ(standin.calls.back(), "SystemParametersInfoA(17, 1, null, 0)");
+    EXPECT_EQ(LastCall(), "SystemParametersInfoA(17, 1, null, 0)");
 
     // Everything released is marked absent: a second close releases nothing.
     standin.calls.clear();
@@ -199,7 +197,7 @@ TEST_F(DirectDrawScreen, CloseAfterAFailedOpenReleasesOnlyWhatExists) {
     for (const std::string& call : standin.calls) releases += call.find(".Release()") != std::string::npos ? 1 : 0;
     EXPECT_EQ(releases, 1u) << CallsAsText();  // the DirectDraw object's alone
     EXPECT_EQ(CountOf("ddraw.Release()"), 1u);
-    EXPECT_EQ(standin.calls.back(), "SystemParametersInfoA(17, 1, null, 0)");
+    EXPECT_EQ(LastCall(), "SystemParametersInfoA(17, 1, null, 0)");
 }
 
 }  // namespace

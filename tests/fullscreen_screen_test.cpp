@@ -3,6 +3,7 @@
 // with the windowed back-end is tested in directdraw_screen_test.cpp.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <string>
@@ -35,62 +36,46 @@ const std::string kPeek = "PeekMessageA(window, 0, 0, 1)";
 
 TEST_F(FullscreenScreen, OpenMakesAnExclusivePopupWindowWithoutACursor) {
     ASSERT_EQ(ScreenOpen("Title", 5, 3), 1);
-    for (const char* call : {
-             "RegisterClassA(style=0x0 proc=set clsExtra=0 wndExtra=0 instance=null icon=null "
-             "cursor=null brush=null menu=null class=\"Title\")",
-             "CreateWindowExA(0x0, \"Title\", \"Title\", 0x80000000, 0, 0, 0, 0, null, null, null, null)",
-             "ddraw.SetCooperativeLevel(window, 0x11)",
-             "primary.GetAttachedSurface(caps=0x4)",
-         }) {
-        EXPECT_NE(IndexOf(call), -1) << call << "\n" << CallsAsText();
-    }
+    ExpectLogged({
+        "RegisterClassA(style=0x0 proc=set clsExtra=0 wndExtra=0 instance=null icon=null cursor=null "
+        "brush=null menu=null class=\"Title\")",
+        "CreateWindowExA(0x0, \"Title\", \"Title\", 0x80000000, 0, 0, 0, 0, null, null, null, null)",
+        "ddraw.SetCooperativeLevel(window, 0x11)",
+        "primary.GetAttachedSurface(caps=0x4)",
+    });
 }
 
-TEST_F(FullscreenScreen, OpenTakesTheDeepestModeTheDisplayAccepts) {
+// The deepest mode the display takes, then the longest chain it makes. A lone
+// primary has no back buffer to attach: the open fails right after it.
+TEST_F(FullscreenScreen, OpenTakesTheFirstModeAndTheFirstSurfaceTheDisplayAccepts) {
+    const std::string mode = "ddraw.SetDisplayMode(5, 3, ";
+    const std::string chain = "ddraw.CreateSurface(size=108 flags=0x21 backbuffers=";
+    const std::string lonePrimary = "ddraw.CreateSurface(size=108 flags=0x1 caps=0x4200, null)";
     const struct {
-        std::vector<int> refused;  // occurrences of SetDisplayMode that fail
-        std::int32_t opened;
-        const char* lastMode;
+        std::string call;
+        int refused;                 // its first occurrences that fail
+        std::string taken;           // the call that succeeds, or the last one tried
+        std::string failsAt;         // the open's last call when it fails
     } cases[] = {
-        {{}, 1, "ddraw.SetDisplayMode(5, 3, 32)"},
-        {{1}, 1, "ddraw.SetDisplayMode(5, 3, 24)"},
-        {{1, 2}, 1, "ddraw.SetDisplayMode(5, 3, 16)"},
-        {{1, 2, 3}, 0, "ddraw.SetDisplayMode(5, 3, 16)"},
+        {"ddraw.SetDisplayMode", 0, mode + "32)", ""},
+        {"ddraw.SetDisplayMode", 1, mode + "24)", ""},
+        {"ddraw.SetDisplayMode", 2, mode + "16)", ""},
+        {"ddraw.SetDisplayMode", 3, mode + "16)", mode + "16)"},
+        {"ddraw.CreateSurface", 0, chain + "2 caps=0x4218, null)", ""},
+        {"ddraw.CreateSurface", 1, chain + "1 caps=0x4218, null)", ""},
+        {"ddraw.CreateSurface", 2, lonePrimary, "primary.GetAttachedSurface(caps=0x4)"},
+        {"ddraw.CreateSurface", 3, lonePrimary, lonePrimary},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.lastMode);
+        SCOPED_TRACE(c.call + " refused " + std::to_string(c.refused) + " times");
         Restart();
-        for (const int occurrence : c.refused) standin.FailCall("ddraw.SetDisplayMode", occurrence);
-        EXPECT_EQ(ScreenOpen("Title", 5, 3), c.opened);
-        EXPECT_EQ(CountOf("ddraw.SetDisplayMode"), c.refused.size() + (c.opened == 1 ? 1 : 0)) << CallsAsText();
-        EXPECT_NE(IndexOf(c.lastMode), -1) << CallsAsText();
-        if (c.opened == 0) {
-            EXPECT_EQ(standin.calls.back(), c.lastMode);
+        for (int occurrence = 1; occurrence <= c.refused; ++occurrence) standin.FailCall(c.call, occurrence);
+        EXPECT_EQ(ScreenOpen("Title", 5, 3), c.failsAt.empty() ? 1 : 0);
+        EXPECT_EQ(CountOf(c.call), static_cast<std::size_t>(std::min(c.refused + 1, 3))) << CallsAsText();
+        EXPECT_NE(IndexOf(c.taken), -1) << CallsAsText();
+        if (!c.failsAt.empty()) {
+            EXPECT_EQ(LastCall(), c.failsAt);
         }
-    }
-}
-
-// A lone primary has no back buffer to attach: the open fails right after.
-TEST_F(FullscreenScreen, OpenFallsBackToOneBackBufferAndThenToALonePrimary) {
-    const struct {
-        std::vector<int> refused;  // occurrences of CreateSurface that fail
-        std::int32_t opened;
-        const char* lastSurface;
-    } cases[] = {
-        {{}, 1, "ddraw.CreateSurface(size=108 flags=0x21 backbuffers=2 caps=0x4218, null)"},
-        {{1}, 1, "ddraw.CreateSurface(size=108 flags=0x21 backbuffers=1 caps=0x4218, null)"},
-        {{1, 2}, 0, "ddraw.CreateSurface(size=108 flags=0x1 caps=0x4200, null)"},
-        {{1, 2, 3}, 0, "ddraw.CreateSurface(size=108 flags=0x1 caps=0x4200, null)"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.refused.size());
-        Restart();
-        for (const int occurrence : c.refused) standin.FailCall("ddraw.CreateSurface", occurrence);
-        if (c.refused.size() == 2) standin.FailCall("primary.GetAttachedSurface", 1);
-        EXPECT_EQ(ScreenOpen("Title", 5, 3), c.opened);
-        EXPECT_EQ(CountOf("ddraw.CreateSurface"), c.refused.size() + (c.refused.size() < 3 ? 1 : 0))
-            << CallsAsText();
-        EXPECT_NE(IndexOf(c.lastSurface), -1) << CallsAsText();
     }
 }
 
@@ -113,7 +98,7 @@ TEST_F(FullscreenScreen, DrawingStopsWhileAnotherApplicationIsActive) {
         Post(WM_ACTIVATEAPP, change.active);
         EXPECT_EQ(ScreenFlip(frame.data()), 1);
         EXPECT_EQ(IndexOf("primary.Flip(null, 0x28)") != -1, change.draws) << CallsAsText();
-        EXPECT_EQ(standin.calls.back(), change.draws ? "Sleep(0)" : "Sleep(1)");
+        EXPECT_EQ(LastCall(), change.draws ? "Sleep(0)" : "Sleep(1)");
     }
 }
 
@@ -134,10 +119,9 @@ TEST_F(FullscreenScreen, FlipRestoresThePrimaryAloneAndIgnoresTheResultsOfRestor
     standin.FailCall("primary.Flip");
     const std::array<std::uint32_t, 15> frame{};
     EXPECT_EQ(ScreenFlip(frame.data()), 1);
-    EXPECT_TRUE(0 <= IndexOf("primary.Restore()") && IndexOf("primary.Restore()") < IndexOf("attached.Lock"))
-        << CallsAsText();
+    EXPECT_TRUE(Before("primary.Restore()", "attached.Lock")) << CallsAsText();
     EXPECT_EQ(IndexOf("attached.Restore"), -1);
-    EXPECT_EQ(standin.calls.end()[-2], "primary.Flip(null, 0x28)") << CallsAsText();
+    EXPECT_EQ(LastCall(1), "primary.Flip(null, 0x28)") << CallsAsText();
 }
 
 TEST_F(FullscreenScreen, WindowProcedureHandlesActivationAndTheCursorItself) {

@@ -37,18 +37,16 @@ const std::string kPresentBlit = "primary.Blt((191,152,833,634), offscreen, (0,0
 
 TEST_F(WindowedScreen, OpenMakesAShownWindowAndSurfacesOfTheFramesSizeClippedToIt) {
     ASSERT_EQ(ScreenOpen("Title", 5, 3), 1);
-    for (const char* call : {
-             "RegisterClassA(style=0x3 proc=set clsExtra=0 wndExtra=0 instance=null icon=null "
-             "cursor=arrow brush=null menu=null class=\"Title\")",
-             "ShowWindow(window, 1)",
-             "ddraw.SetCooperativeLevel(window, 0x8)",
-             "ddraw.CreateSurface(size=108 flags=0x1 caps=0x4200, null)",
-             "ddraw.CreateSurface(size=108 flags=0x7 width=5 height=3 caps=0x40, null)",
-             "clipper.SetHWnd(0x0, window)",
-             "primary.SetClipper(clipper)",
-         }) {
-        EXPECT_NE(IndexOf(call), -1) << call << "\n" << CallsAsText();
-    }
+    ExpectLogged({
+        "RegisterClassA(style=0x3 proc=set clsExtra=0 wndExtra=0 instance=null icon=null cursor=arrow "
+        "brush=null menu=null class=\"Title\")",
+        "ShowWindow(window, 1)",
+        "ddraw.SetCooperativeLevel(window, 0x8)",
+        "ddraw.CreateSurface(size=108 flags=0x1 caps=0x4200, null)",
+        "ddraw.CreateSurface(size=108 flags=0x7 width=5 height=3 caps=0x40, null)",
+        "clipper.SetHWnd(0x0, window)",
+        "primary.SetClipper(clipper)",
+    });
 }
 
 TEST_F(WindowedScreen, WindowIsCentredByItsOuterSizeRoundingTheHalfDown) {
@@ -80,17 +78,16 @@ TEST_F(WindowedScreen, FlipRestoresBothSurfacesAndBlitsTheFrameToTheClientArea) 
     OpenToDraw(5, 3);
     const std::array<std::uint32_t, 15> frame{};
     EXPECT_EQ(ScreenFlip(frame.data()), 1);
-    const long lock = IndexOf("offscreen.Lock");
-    EXPECT_TRUE(0 <= IndexOf("primary.Restore()") && IndexOf("primary.Restore()") < lock) << CallsAsText();
-    EXPECT_TRUE(0 <= IndexOf("offscreen.Restore()") && IndexOf("offscreen.Restore()") < lock) << CallsAsText();
-    EXPECT_EQ(standin.calls.end()[-2], kPresentBlit) << CallsAsText();
+    EXPECT_TRUE(Before("primary.Restore()", "offscreen.Lock")) << CallsAsText();
+    EXPECT_TRUE(Before("offscreen.Restore()", "offscreen.Lock")) << CallsAsText();
+    EXPECT_EQ(LastCall(1), kPresentBlit) << CallsAsText();
 }
 
 TEST_F(WindowedScreen, PaintBlitsTheLastFrameThenPassesTheMessageOn) {
     OpenToDraw(5, 3);
     EXPECT_EQ(SendToWindow(WM_PAINT, 7, 9), standin.defaultProcResult);
-    EXPECT_EQ(standin.calls.end()[-2], kPresentBlit) << CallsAsText();
-    EXPECT_EQ(standin.calls.back(), "DefWindowProcA(window, 0xf, 0x7, 0x9)");
+    EXPECT_EQ(LastCall(1), kPresentBlit) << CallsAsText();
+    EXPECT_EQ(LastCall(), "DefWindowProcA(window, 0xf, 0x7, 0x9)");
 }
 
 TEST_F(WindowedScreen, PaintBeforeThePrimarySurfaceExistsOnlyPassesTheMessageOn) {
@@ -110,11 +107,8 @@ TEST_F(WindowedScreen, OtherMessagesGoToTheDefaultProcedure) {
 TEST_F(WindowedScreen, CloseReleasesTheBackBufferAndTheClipperBeforeTheDirectDrawObject) {
     OpenToDraw(5, 3);
     ScreenClose();
-    const long directDraw = IndexOf("ddraw.Release()");
-    EXPECT_TRUE(0 <= IndexOf("offscreen.Release()") && IndexOf("offscreen.Release()") < directDraw)
-        << CallsAsText();
-    EXPECT_TRUE(0 <= IndexOf("clipper.Release()") && IndexOf("clipper.Release()") < directDraw)
-        << CallsAsText();
+    EXPECT_TRUE(Before("offscreen.Release()", "ddraw.Release()")) << CallsAsText();
+    EXPECT_TRUE(Before("clipper.Release()", "ddraw.Release()")) << CallsAsText();
 }
 
 }  // namespace

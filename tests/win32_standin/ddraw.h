@@ -75,6 +75,7 @@ struct IDirectDrawClipper {
 struct IDirectDrawSurface {
     std::string name;
     bool released = false;
+    DWORD backBuffers = 0;  // GetAttachedSurface fails on a surface without any
 
     HRESULT Blt(RECT* destination, IDirectDrawSurface* source, RECT* sourceRect, DWORD flags,
                 DDBLTFX* effects);

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
@@ -56,6 +57,22 @@ inline long IndexOf(const std::string& start) {
         if (standin.calls[i].rfind(start, 0) == 0) return static_cast<long>(i);
     }
     return -1;
+}
+
+// The last logged call (or the one `back` calls before it); empty if none.
+inline std::string LastCall(std::size_t back = 0) {
+    return standin.calls.size() > back ? standin.calls[standin.calls.size() - 1 - back] : std::string();
+}
+
+// Whether a call that starts with `first` was logged before one that starts
+// with `then`.
+inline bool Before(const std::string& first, const std::string& then) {
+    return IndexOf(first) != -1 && IndexOf(first) < IndexOf(then);
+}
+
+// Each of these calls was made, in whatever order.
+inline void ExpectLogged(std::initializer_list<const char*> calls) {
+    for (const char* call : calls) EXPECT_NE(IndexOf(call), -1) << call << "\n" << CallsAsText();
 }
 
 inline std::size_t CountOf(const std::string& start) {

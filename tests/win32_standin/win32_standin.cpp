@@ -292,8 +292,9 @@ HRESULT IDirectDrawSurface::Flip(IDirectDrawSurface* target, DWORD flags) {
 }
 
 HRESULT IDirectDrawSurface::GetAttachedSurface(DDSCAPS* caps, IDirectDrawSurface** attached) {
-    const HRESULT result =
+    HRESULT result =
         RecordResult(Text("%s(caps=0x%x)", Method(this, "GetAttachedSurface").c_str(), caps->dwCaps));
+    if (backBuffers == 0) result = kFailure;
     *attached = result < 0 ? nullptr : &standin.surfaces.emplace_back(IDirectDrawSurface{"attached"});
     return result;
 }
@@ -349,8 +350,10 @@ HRESULT IDirectDraw::CreateSurface(DDSURFACEDESC* description, IDirectDrawSurfac
                                              DescriptionText(*description).c_str(), NameOf(outer).c_str()));
     const bool primary = (description->dwFlags & DDSD_CAPS) != 0 &&
                          (description->ddsCaps.dwCaps & DDSCAPS_PRIMARYSURFACE) != 0;
+    const DWORD backBuffers = (description->dwFlags & DDSD_BACKBUFFERCOUNT) != 0 ? description->dwBackBufferCount : 0;
     *surface = result < 0 ? nullptr
-                          : &standin.surfaces.emplace_back(IDirectDrawSurface{primary ? "primary" : "offscreen"});
+                          : &standin.surfaces.emplace_back(
+                                IDirectDrawSurface{primary ? "primary" : "offscreen", false, backBuffers});
     return result;
 }
 
