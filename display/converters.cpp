@@ -60,7 +60,8 @@ constexpr const GroupPaths* kAvx2Paths = &kAvx2GroupPaths;
 #else
 constexpr const GroupPaths* kAvx2Paths = nullptr;
 #endif
-constexpr SimdPaths<const GroupPaths*> kGroupPathsByLevel = {&kPlainGroupPaths, kSse2Paths, kAvx2Paths, nullptr};
+constexpr SimdPaths<const GroupPaths*> kGroupPathsByLevel = {&kPlainGroupPaths, kSse2Paths, kAvx2Paths,
+                                                             nullptr};
 
 // Chosen once at start-up; before that, for any converter called from another
 // file's static initialisation, the plain paths are already in place.

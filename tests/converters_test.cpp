@@ -130,7 +130,7 @@ TEST_P(RowConverterTest, MatchesTheLayoutAtEveryLengthAndAlignmentAndWritesNothi
     std::uint32_t seed = 1;
     for (const std::int32_t count : Counts()) {
         for (const std::size_t misalignment : kSourceMisalignments) {
-            const std::vector<std::uint32_t> pixels = RandomPixels(static_cast<std::size_t>(std::max(count, 0)), seed++);
+            const auto pixels = RandomPixels(static_cast<std::size_t>(std::max(count, 0)), seed++);
             const SourceRow source(pixels, misalignment);
             ASSERT_NE(source.start(), nullptr);
             for (const std::size_t offset : kDestinationOffsets) {
@@ -149,7 +149,8 @@ std::string LevelAndLayoutName(const ::testing::TestParamInfo<LevelAndLayout>& i
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryLevelAndLayout, RowConverterTest,
-                         ::testing::Combine(::testing::ValuesIn(RunnableSimdLevels()), ::testing::ValuesIn(AllLayouts())),
+                         ::testing::Combine(::testing::ValuesIn(RunnableSimdLevels()),
+                                            ::testing::ValuesIn(AllLayouts())),
                          LevelAndLayoutName);
 
 // Outputs that pin the layouts themselves, each checked on a row long enough
@@ -198,7 +199,9 @@ TEST(RowConverters, GiveTheKnownOutputsAtEveryPositionOfARow) {
         ASSERT_NE(layout, nullptr) << example.layout;
         const std::size_t bpp = layout->bytesPerPixel;
         std::uint8_t expected[4];
-        for (std::size_t i = 0; i < bpp; ++i) expected[i] = static_cast<std::uint8_t>(example.expected >> (8 * i));
+        for (std::size_t i = 0; i < bpp; ++i) {
+            expected[i] = static_cast<std::uint8_t>(example.expected >> (8 * i));
+        }
         const std::vector<std::uint32_t> pixels(kCount, example.pixel);
         Bytes out(kCount * bpp, 0xEE);
         layout->converter(pixels.data(), out.data(), kCount);
@@ -251,7 +254,8 @@ TEST(ConvertRows, RowsFollowBothStridesAndTheBytesBetweenThemStayUntouched) {
     Bytes expected = surface;
     for (std::size_t y = 0; y < kHeight; ++y) {
         for (std::size_t x = 0; x < kWidth; ++x) {
-            ExpectedPixelBytes(layout, frame[y * kFrameWidth + x + 1], &expected[kGuardBytes + y * kPitch + x * 2]);
+            ExpectedPixelBytes(layout, frame[y * kFrameWidth + x + 1],
+                               &expected[kGuardBytes + y * kPitch + x * 2]);
         }
     }
     ConvertRows(layout.converter, frame.data() + 1, kFrameWidth, surface.data() + kGuardBytes, kPitch, kWidth,

@@ -119,7 +119,8 @@ TEST_F(DirectDrawScreen, FailedLocksShowNothingAndTheNextFrameIsDrawn) {
 
     EXPECT_EQ(ScreenFlip(frame.data()), 1);
     EXPECT_NE(IndexOf(kBackEnd.present), -1) << CallsAsText();
-    EXPECT_EQ(HexBytes(standin.surfaceMemory.data(), 4), HexBytes(reinterpret_cast<const std::uint8_t*>(&frame[0]), 4));
+    EXPECT_EQ(HexBytes(standin.surfaceMemory.data(), 4),
+              HexBytes(reinterpret_cast<const std::uint8_t*>(&frame[0]), 4));
 }
 
 TEST_F(DirectDrawScreen, FlipOfAnEmptyFrameLocksAndPresentsWithoutConverting) {
@@ -146,7 +147,8 @@ TEST_F(DirectDrawScreen, EscapeAndCloseRequestCloseTheScreenAndEndTheProcessWith
         const char* name;
         UINT message;
         WPARAM wParam;
-    } quits[] = {{"Esc", WM_KEYDOWN, 27}, {"Esc with bits above the low 8", WM_KEYDOWN, 0x11B}, {"close", WM_CLOSE, 0}};
+    } quits[] = {
+        {"Esc", WM_KEYDOWN, 27}, {"Esc with bits above the low 8", WM_KEYDOWN, 0x11B}, {"close", WM_CLOSE, 0}};
     for (const auto& quit : quits) {
         SCOPED_TRACE(quit.name);
         Restart();
@@ -194,7 +196,9 @@ TEST_F(DirectDrawScreen, CloseAfterAFailedOpenReleasesOnlyWhatExists) {
     standin.calls.clear();
     ScreenClose();
     std::size_t releases = 0;
-    for (const std::string& call : standin.calls) releases += call.find(".Release()") != std::string::npos ? 1 : 0;
+    for (const std::string& call : standin.calls) {
+        releases += call.find(".Release()") != std::string::npos ? 1 : 0;
+    }
     EXPECT_EQ(releases, 1u) << CallsAsText();  // the DirectDraw object's alone
     EXPECT_EQ(CountOf("ddraw.Release()"), 1u);
     EXPECT_EQ(LastCall(), "SystemParametersInfoA(17, 1, null, 0)");

@@ -18,11 +18,14 @@ inline std::uint32_t ExpectedPixelValue(const PixelLayout& layout, std::uint32_t
         layout.blueMask == 0x000000FF) {
         return pixel;
     }
-    return ChannelUnderMask(pixel >> 16 & 0xFF, layout.redMask) | ChannelUnderMask(pixel >> 8 & 0xFF, layout.greenMask) |
+    return ChannelUnderMask(pixel >> 16 & 0xFF, layout.redMask) |
+           ChannelUnderMask(pixel >> 8 & 0xFF, layout.greenMask) |
            ChannelUnderMask(pixel & 0xFF, layout.blueMask);
 }
 
 inline void ExpectedPixelBytes(const PixelLayout& layout, std::uint32_t pixel, std::uint8_t* out) {
     const std::uint32_t value = ExpectedPixelValue(layout, pixel);
-    for (std::uint32_t i = 0; i < layout.bytesPerPixel; ++i) out[i] = static_cast<std::uint8_t>(value >> (8 * i));
+    for (std::uint32_t i = 0; i < layout.bytesPerPixel; ++i) {
+        out[i] = static_cast<std::uint8_t>(value >> (8 * i));
+    }
 }

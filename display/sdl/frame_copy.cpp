@@ -26,5 +26,6 @@ void CopyFrameToSurface(const std::uint32_t* frame, std::int32_t frameWidth,
     const std::uint32_t* source = frame + place.rows.source * sourceStride + place.columns.source;
     std::uint8_t* target = surface.pixels + place.rows.target * targetStride +
                            std::ptrdiff_t{place.columns.target} * surface.bytesPerPixel;
-    ConvertRows(convertRow, source, sourceStride, target, targetStride, place.columns.length, place.rows.length);
+    ConvertRows(convertRow, source, sourceStride, target, targetStride, place.columns.length,
+                place.rows.length);
 }

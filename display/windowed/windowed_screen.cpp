@@ -71,7 +71,9 @@ bool CreateSurfaces() {
     description.dwSize = kDescriptionSize;
     description.dwFlags = DDSD_CAPS;
     description.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_VIDEOMEMORY;
-    if (Failed(display.directDraw->CreateSurface(&description, &display.primarySurface, nullptr))) return false;
+    if (Failed(display.directDraw->CreateSurface(&description, &display.primarySurface, nullptr))) {
+        return false;
+    }
 
     description.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
     description.dwWidth = static_cast<DWORD>(display.frameWidth);

@@ -350,7 +350,8 @@ HRESULT IDirectDraw::CreateSurface(DDSURFACEDESC* description, IDirectDrawSurfac
                                              DescriptionText(*description).c_str(), NameOf(outer).c_str()));
     const bool primary = (description->dwFlags & DDSD_CAPS) != 0 &&
                          (description->ddsCaps.dwCaps & DDSCAPS_PRIMARYSURFACE) != 0;
-    const DWORD backBuffers = (description->dwFlags & DDSD_BACKBUFFERCOUNT) != 0 ? description->dwBackBufferCount : 0;
+    const DWORD backBuffers =
+        (description->dwFlags & DDSD_BACKBUFFERCOUNT) != 0 ? description->dwBackBufferCount : 0;
     *surface = result < 0 ? nullptr
                           : &standin.surfaces.emplace_back(
                                 IDirectDrawSurface{primary ? "primary" : "offscreen", false, backBuffers});
