@@ -192,6 +192,8 @@ TEST(RowConverters, GiveTheKnownOutputsAtEveryPositionOfARow) {
         {"top byte ignored", 0x12345678, "rgb555", 0x194F},
         {"only the top byte", 0xFF000000, "rgb32", 0xFF000000},
         {"only the top byte", 0xFF000000, "bgr565", 0},
+        {"white", 0x00FFFFFF, "rgba", 0xFFFFFFFF},
+        {"top byte replaced by opaque alpha", 0x12345678, "rgba", 0xFF785634},
     };
     constexpr std::size_t kCount = 45;  // whole groups of every path, then a tail
     for (const auto& example : examples) {
@@ -212,14 +214,23 @@ TEST(RowConverters, GiveTheKnownOutputsAtEveryPositionOfARow) {
     }
 }
 
-TEST(PixelLayouts, EachIsFoundByItsNameAndByItsBitsAndMasks) {
+// A surface gets the first layout of its bits and masks: bgr32, never the
+// canvas's rgba that comes after it with the same masks.
+TEST(PixelLayouts, EachIsFoundByItsNameAndASurfaceGetsTheFirstOfItsBitsAndMasks) {
+    const auto sameSurface = [](const PixelLayout& a, const PixelLayout& b) {
+        return a.bitsPerPixel == b.bitsPerPixel && a.redMask == b.redMask && a.greenMask == b.greenMask &&
+               a.blueMask == b.blueMask;
+    };
     for (const PixelLayout& layout : PixelLayouts()) {
         EXPECT_EQ(FindPixelLayout(layout.name), &layout) << layout.name;
+        const PixelLayout& first = *std::find_if(PixelLayouts().begin(), PixelLayouts().end(),
+                                                 [&](const PixelLayout& row) { return sameSurface(row, layout); });
         EXPECT_EQ(SelectRowConverter(layout.bitsPerPixel, layout.redMask, layout.greenMask, layout.blueMask),
-                  layout.converter)
+                  first.converter)
             << layout.name;
         EXPECT_EQ(layout.bytesPerPixel, (layout.bitsPerPixel + 7) / 8) << layout.name;
     }
+    EXPECT_EQ(SelectRowConverter(32, 0x000000FF, 0x0000FF00, 0x00FF0000), ConvertBgr32);
     EXPECT_EQ(FindPixelLayout("rgb"), nullptr);
     EXPECT_EQ(FindPixelLayout(""), nullptr);
 }

@@ -1,7 +1,8 @@
 // What a display surface holds for one frame pixel, worked out from the
 // layout's row of PixelLayouts() alone, not from the converters' formulas:
 // each channel's top bits under its mask, the value stored least significant
-// byte first. The frame's own 32-bit layout is a straight copy, top byte too.
+// byte first. The frame's own 32-bit layout is a straight copy, top byte too;
+// the browser canvas's rgba fills the byte no mask covers with an opaque 255.
 #pragma once
 
 #include <bit>
@@ -18,7 +19,8 @@ inline std::uint32_t ExpectedPixelValue(const PixelLayout& layout, std::uint32_t
         layout.blueMask == 0x000000FF) {
         return pixel;
     }
-    return ChannelUnderMask(pixel >> 16 & 0xFF, layout.redMask) |
+    const std::uint32_t alpha = layout.name == "rgba" ? 0xFF000000u : 0;
+    return alpha | ChannelUnderMask(pixel >> 16 & 0xFF, layout.redMask) |
            ChannelUnderMask(pixel >> 8 & 0xFF, layout.greenMask) |
            ChannelUnderMask(pixel & 0xFF, layout.blueMask);
 }
