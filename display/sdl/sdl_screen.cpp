@@ -10,6 +10,7 @@
 #include "display/screen.h"
 #include "display/sdl/frame_copy.h"
 #include "display/sdl/sdl_formats.h"
+#include "display/sdl/video_start.h"
 #include "display/sdl/wayland_seat.h"
 
 namespace {
@@ -101,6 +102,15 @@ void DrawFrame(SDL_Surface* surface, const std::uint32_t* pixels) {
     CopyFrameToSurface(pixels, frameWidth, frameHeight, bytes, rowConverter);
 }
 
+// One try for StartVideoWithRetries: a start that lands on a driver showing
+// nothing is undone, so that the next try starts afresh.
+bool StartVideoOnDisplay() {
+    if (!StartVideo()) return false;
+    if (headlessAllowed || !IsHeadlessDriver(SDL_GetCurrentVideoDriver())) return true;
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    return false;
+}
+
 }  // namespace
 
 SurfaceAccess DefaultSurfaceAccess() { return {LockWhereRequired, UnlockWhereRequired}; }
@@ -116,10 +126,9 @@ std::int32_t ScreenOpen(const char* title, std::int32_t width, std::int32_t heig
     // the display is open, so that a failed open leaves it alone.
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
     SDL_LogSetOutputFunction(DiscardLogMessage, nullptr);
-    if (!StartVideo()) return 0;
+    if (!StartVideoWithRetries(StartVideoOnDisplay, PauseMilliseconds)) return 0;
     videoStarted = true;
     const char* driver = SDL_GetCurrentVideoDriver();
-    if (!headlessAllowed && IsHeadlessDriver(driver)) return 0;
     // On X11 the window surface can be an image in the screen's own layout,
     // with no GPU texture in between: that layout is what the converters write.
     // Elsewhere (Wayland, the console) SDL has only the texture to offer.
