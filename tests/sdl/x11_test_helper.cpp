@@ -2,7 +2,8 @@
 // the stock tools do not give: find a program's window, ask it to close the
 // way a window manager would, see the cursor, count pixels in a PNG.
 //
-//   x11_test_helper window-of-pid PID TIMEOUT_MS   prints the window id
+//   x11_test_helper window-of-pid PID TIMEOUT_MS   prints the window id; fails early
+//                                                  when the process ends
 //   x11_test_helper geometry WINDOW                prints "X Y WIDTH HEIGHT"
 //   x11_test_helper close WINDOW                   sends WM_DELETE_WINDOW
 //   x11_test_helper focus WINDOW|none              sets the input focus
@@ -32,13 +33,26 @@ int Fail(const char* message) {
     return 2;
 }
 
+// A busy server turns a client away now and then; it answers again within
+// milliseconds.
 Display* OpenDisplay() {
-    Display* display = XOpenDisplay(nullptr);
-    if (display == nullptr) {
-        std::fprintf(stderr, "x11_test_helper: cannot open display\n");
-        std::exit(2);
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        if (Display* display = XOpenDisplay(nullptr)) return display;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    return display;
+    std::fprintf(stderr, "x11_test_helper: cannot open display\n");
+    std::exit(2);
+}
+
+// Gone, or a zombie that its parent has not waited for yet.
+bool ProcessEnded(long pid) {
+    const std::string path = "/proc/" + std::to_string(pid) + "/stat";
+    std::FILE* file = std::fopen(path.c_str(), "r");
+    if (file == nullptr) return true;
+    char state = '?';
+    const bool read = std::fscanf(file, "%*d (%*[^)]) %c", &state) == 1;
+    std::fclose(file);
+    return read && state == 'Z';
 }
 
 Window ParseWindow(const char* text) { return std::strtoul(text, nullptr, 0); }
@@ -90,6 +104,7 @@ int WindowOfPid(long pid, long timeoutMs) {
             std::printf("0x%lx\n", window);
             return 0;
         }
+        if (ProcessEnded(pid)) return Fail("the process ended without a window");
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return Fail("no viewable window of that process");

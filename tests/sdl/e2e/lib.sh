@@ -35,11 +35,12 @@ rm -rf "${shot_dir}"
 mkdir -p "${shot_dir}"
 work_dir=$(mktemp -d)
 
-# start_xvfb WIDTHxHEIGHTxDEPTH: a server on a display number it picks itself.
-# The white root shows through wherever no window covers it.
+# start_xvfb WIDTHxHEIGHTxDEPTH [XVFB OPTION...]: a server on a display number
+# it picks itself. The white root shows through wherever no window covers it.
 start_xvfb() {
   local screen=$1 display_file="${work_dir}/display"
-  Xvfb -displayfd 3 -screen 0 "${screen}" -nolisten tcp -noreset -wr \
+  shift
+  Xvfb -displayfd 3 -screen 0 "${screen}" -nolisten tcp -noreset -wr "$@" \
     3>"${display_file}" >"${work_dir}/xvfb.log" 2>&1 &
   xvfb_pid=$!
   for _ in $(seq 200); do
