@@ -1,13 +1,37 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need, and only those
-# that are missing. Safe to run again: it does nothing when all are present.
+# Installs the Debian packages a group needs, and only those that are missing.
+# Safe to run again: it does nothing when all are present.
+#   install-deps.sh [demo|all] [--list]
+#     demo    building and running the demo (scripts/run-demo.sh)
+#     all     also the tests, benchmarks, fuzzers and the Windows programs
+#             under Wine (the default)
+#     --list  prints the group's packages, one a line, and installs nothing
 set -euo pipefail
 
-host_packages=(
-  cmake g++ ninja-build pkg-config python3
-  libgtest-dev libgmock-dev libbenchmark-dev
+group=all
+list_only=false
+for argument in "$@"; do
+  case "${argument}" in
+    demo | all) group=${argument} ;;
+    --list) list_only=true ;;
+    *)
+      echo "install-deps: unknown argument ${argument}; use demo, all or --list" >&2
+      exit 2
+      ;;
+  esac
+done
+
+# The demo: compiler and build tools, SDL2, and the PNG writer with its zlib.
+demo_packages=(
+  cmake g++ ninja-build pkg-config
+  libsdl2-dev
   zlib1g-dev libstb-dev
-  libsdl2-dev libpixman-1-dev libosmesa6-dev
+)
+# Tests, benchmarks, sanitizers and fuzzers, the Windows cross build.
+host_packages=(
+  python3
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libpixman-1-dev libosmesa6-dev
   clang libclang-rt-14-dev
   xvfb xauth xdotool imagemagick libx11-dev libxfixes-dev
   libwayland-dev sway grim wtype weston
@@ -18,22 +42,34 @@ host_packages=(
 # video-memory surfaces, which Xvfb provides in software through Mesa.
 i386_packages=(wine wine32:i386 wine64 libgl1:i386 libgl1-mesa-dri:i386 libglx-mesa0:i386)
 
+wanted=("${demo_packages[@]}")
+if [ "${group}" = all ]; then wanted+=("${host_packages[@]}" "${i386_packages[@]}"); fi
+
+if "${list_only}"; then
+  printf '%s\n' "${wanted[@]}"
+  exit 0
+fi
+
 is_installed() {
   dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q '^install ok installed$'
 }
 
 missing=()
-for package in "${host_packages[@]}" "${i386_packages[@]}"; do
+for package in "${wanted[@]}"; do
   is_installed "$package" || missing+=("$package")
 done
 if [ "${#missing[@]}" -eq 0 ]; then
-  echo "install-deps: all packages present"
+  echo "install-deps: all packages of group ${group} present"
   exit 0
 fi
 
 sudo_cmd=()
 [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
+needs_i386=false
+for package in "${missing[@]}"; do
+  case "${package}" in *:i386) needs_i386=true ;; esac
+done
+if "${needs_i386}" && ! dpkg --print-foreign-architectures | grep -qx i386; then
   "${sudo_cmd[@]}" dpkg --add-architecture i386
 fi
 echo "install-deps: installing ${missing[*]}"

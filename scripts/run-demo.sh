@@ -5,13 +5,15 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/install-deps.sh
-cmake --preset release >/dev/null
-cmake --build --preset release --target demo-windowed demo-snapshot
+# Only what the demo needs: no tests, no benchmarks, so nothing more to install.
+bash scripts/install-deps.sh demo
+build_dir=build/run
+cmake --preset release -B "${build_dir}" -DDEMO_BUILD_TESTS=OFF -DDEMO_BUILD_BENCH=OFF >/dev/null
+cmake --build "${build_dir}" --target demo-windowed demo-snapshot
 
 echo "Starting demo-windowed: press Esc in its window to quit."
 code=0
-./build/release/display/sdl/demo-windowed || code=$?
+"./${build_dir}/display/sdl/demo-windowed" || code=$?
 # The program says nothing itself; exit code 255 means it found no display.
 if [ "${code}" -ne 255 ]; then
   exit "${code}"
@@ -21,5 +23,5 @@ echo "No display available: demo-windowed could not open a window."
 out_dir=${DEMO_OUT_DIR:-out/frames}
 mkdir -p "${out_dir}"
 seed=$(( $(date +%s) % 100000 ))
-./build/release/tools/demo-snapshot --seed "${seed}" --count 36 -o "${out_dir}/frame%03d.png" >/dev/null
+"./${build_dir}/tools/demo-snapshot" --seed "${seed}" --count 36 -o "${out_dir}/frame%03d.png" >/dev/null
 echo "Rendered 36 frames of seed ${seed} to ${out_dir}/frame000.png .. frame035.png instead"
