@@ -18,3 +18,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # subsystem.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 set(ZLIB_USE_STATIC_LIBS ON CACHE BOOL "Link zlib statically")
+
+# Windows may call a window procedure with the stack aligned to 4 bytes only,
+# while the code the procedure reaches keeps SSE2 values on the stack and
+# assumes 16: every function realigns its own stack where it needs to.
+set(CMAKE_C_FLAGS_INIT "-mstackrealign")
+set(CMAKE_CXX_FLAGS_INIT "-mstackrealign")

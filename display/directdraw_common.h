@@ -16,6 +16,9 @@
 namespace directdraw {
 
 inline constexpr DWORD kDescriptionSize = 108;  // sizeof(DDSURFACEDESC), version 1
+#if defined(_WIN32) && !defined(_WIN64)  // the host tests' stand-in record is smaller
+static_assert(sizeof(DDSURFACEDESC) == kDescriptionSize, "the calls pass kDescriptionSize");
+#endif
 
 // The display objects of either back-end, one set per process; all absent
 // before ScreenOpen. The back-ends keep what only one of them has.
