@@ -126,7 +126,7 @@ std::int32_t ScreenOpen(const char* title, std::int32_t width, std::int32_t heig
     // the display is open, so that a failed open leaves it alone.
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
     SDL_LogSetOutputFunction(DiscardLogMessage, nullptr);
-    if (!StartVideoWithRetries(StartVideoOnDisplay, PauseMilliseconds)) return 0;
+    if (!StartVideoWithRetries(StartVideoOnDisplay, SteadyRetryClock())) return 0;
     videoStarted = true;
     const char* driver = SDL_GetCurrentVideoDriver();
     // On X11 the window surface can be an image in the screen's own layout,

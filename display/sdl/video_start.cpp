@@ -1,9 +1,9 @@
 #include "display/sdl/video_start.h"
 
-#include <SDL.h>
-
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 
 namespace {
 
@@ -12,9 +12,21 @@ bool IsSetAndNotEmpty(const char* name) {
     return value != nullptr && value[0] != '\0';
 }
 
+std::uint64_t SteadyNowMs() {
+    const auto sinceStart = std::chrono::steady_clock::now().time_since_epoch();
+    return static_cast<std::uint64_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(sinceStart).count());
+}
+
+void SleepMs(unsigned milliseconds) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
 }  // namespace
 
 bool DisplayIsNamed() { return IsSetAndNotEmpty("DISPLAY") || IsSetAndNotEmpty("WAYLAND_DISPLAY"); }
+
+RetryClock SteadyRetryClock() { return {SteadyNowMs, SleepMs}; }
 
 // 10 ms is the gap at which a busy X server was never seen to refuse a client;
 // doubling reaches a server that stays busy longer without hammering it.
@@ -24,16 +36,16 @@ unsigned RetryPauseMs(int retry) {
     return std::min(kFirstMs << std::min(retry, 5), kLongestMs);
 }
 
-bool StartVideoWithRetries(VideoStartAttempt attempt, Pause pause) {
+// The budget counts the tries too: a display that answers slowly (a remote
+// one, say) is not waited on for a dozen slow tries.
+bool StartVideoWithRetries(VideoStartAttempt attempt, const RetryClock& clock) {
+    const std::uint64_t startMs = clock.nowMs();
     if (attempt()) return true;
     if (!DisplayIsNamed()) return false;
-    unsigned pausedMs = 0;
-    for (int retry = 0; pausedMs + RetryPauseMs(retry) <= kRetryBudgetMs; ++retry) {
-        pause(RetryPauseMs(retry));
-        pausedMs += RetryPauseMs(retry);
+    for (int retry = 0;; ++retry) {
+        const unsigned pauseMs = RetryPauseMs(retry);
+        if (clock.nowMs() - startMs + pauseMs > kRetryBudgetMs) return false;
+        clock.pause(pauseMs);
         if (attempt()) return true;
     }
-    return false;
 }
-
-void PauseMilliseconds(unsigned milliseconds) { SDL_Delay(milliseconds); }

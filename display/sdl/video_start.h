@@ -4,6 +4,8 @@
 // a display is named, a start is therefore tried again after a short pause.
 #pragma once
 
+#include <cstdint>
+
 // Whether the environment names a display: DISPLAY or WAYLAND_DISPLAY set and
 // not empty.
 bool DisplayIsNamed();
@@ -11,19 +13,22 @@ bool DisplayIsNamed();
 // One try at starting video. True when it runs on a driver that shows
 // something; false leaves video stopped.
 using VideoStartAttempt = bool (*)();
-using Pause = void (*)(unsigned milliseconds);
+
+// The time the retries go by; the tests give one that only counts.
+struct RetryClock {
+    std::uint64_t (*nowMs)();
+    void (*pause)(unsigned milliseconds);
+};
+RetryClock SteadyRetryClock();
 
 // The pause before try number `retry` (0 for the first retry): growing from
 // 10 ms, each at most 250 ms.
 unsigned RetryPauseMs(int retry);
 
-// Pauses between tries add up to no more than this.
+// No try starts later than this after the first one began.
 inline constexpr unsigned kRetryBudgetMs = 2000;
 
 // Calls `attempt` until it succeeds. With no display named there is nothing
 // to wait for: one try. Otherwise tries again after each pause of
-// RetryPauseMs while the pauses stay within kRetryBudgetMs.
-bool StartVideoWithRetries(VideoStartAttempt attempt, Pause pause);
-
-// SDL_Delay, for `pause`.
-void PauseMilliseconds(unsigned milliseconds);
+// RetryPauseMs while the time since the first try stays within kRetryBudgetMs.
+bool StartVideoWithRetries(VideoStartAttempt attempt, const RetryClock& clock);
