@@ -21,10 +21,11 @@ for argument in "$@"; do
   esac
 done
 
-# The demo: compiler and build tools, SDL2, and the PNG writer with its zlib.
+# The demo: compiler and build tools, SDL2 (the back-end asks Wayland's client
+# library about input seats itself), and the PNG writer with its zlib.
 demo_packages=(
   cmake g++ ninja-build pkg-config
-  libsdl2-dev
+  libsdl2-dev libwayland-dev
   zlib1g-dev libstb-dev
 )
 # Tests, benchmarks, sanitizers and fuzzers, the Windows cross build.
@@ -34,7 +35,7 @@ host_packages=(
   libpixman-1-dev libosmesa6-dev
   clang libclang-rt-14-dev
   xvfb xauth xdotool imagemagick libx11-dev libxfixes-dev
-  libwayland-dev sway grim wtype weston
+  sway grim wtype weston
   g++-mingw-w64-i686 libz-mingw-w64-dev
   emscripten chromium  # the web page: its build, and the browser that tests it
 )
