@@ -31,13 +31,27 @@ TEST(SnapshotArgs, AcceptsEveryOptionOnce) {
     EXPECT_EQ(options.seed, 12345);
     EXPECT_EQ(options.firstFrame, 7);
     EXPECT_EQ(options.frameCount, 3);
-    EXPECT_EQ(options.format, "bgr565");
-    EXPECT_EQ(options.outputPattern, "out/f%04d.raw");
+    ASSERT_NE(options.layout, nullptr);
+    EXPECT_EQ(options.layout->name, "bgr565");
+    EXPECT_EQ(options.output, OutputKind::kRawFiles);
+    EXPECT_EQ(FramePath(options.paths, 7), "out/f0007.raw");
 
     SnapshotOptions defaults;
     EXPECT_EQ(Parse({"-o", "x.png", "--seed", "0"}, defaults), std::nullopt);
     EXPECT_EQ(defaults.firstFrame, 0);
     EXPECT_EQ(defaults.frameCount, 1);
+    EXPECT_EQ(defaults.layout, nullptr);
+    EXPECT_EQ(defaults.output, OutputKind::kPng);
+
+    SnapshotOptions stream;  // many frames to one stream need no frame number in the path
+    EXPECT_EQ(Parse({"--seed", "1", "--count", "5", "--format", "rgb24", "-o", "-"}, stream), std::nullopt);
+    EXPECT_EQ(stream.output, OutputKind::kStandardOutput);
+
+    for (const Args& asked : {Args{"--help"}, Args{"--bogus", "-h"}, Args{"--seed", "x", "--help"}}) {
+        SnapshotOptions help;  // --help wins over anything wrong around it
+        EXPECT_EQ(Parse(asked, help), std::nullopt);
+        EXPECT_TRUE(help.help);
+    }
 }
 
 TEST(SnapshotArgs, RefusesBadNumbersAndMissingPieces) {

@@ -1,30 +1,37 @@
 #include "tools/frame_files.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 
-#include <stb_image_write.h>
 #include <zlib.h>
 
-namespace {
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
 
-void AppendBytes(void* context, void* data, int size) {
-    auto& out = *static_cast<Bytes*>(context);
-    const auto* bytes = static_cast<const std::uint8_t*>(data);
-    out.insert(out.end(), bytes, bytes + size);
-}
+namespace {
 
 std::string Describe(const std::string& path, const char* what, int error) {
     return "cannot write " + path + ": " + what + (error != 0 ? std::string(": ") + std::strerror(error) : "");
 }
 
-// Writes and closes; returns errno of the first failure, or 0.
-int WriteAndClose(std::FILE* file, const Bytes& bytes) {
+// Writes the bytes and empties the stream's buffer; returns errno of the first
+// failure, or 0.
+int WriteAndFlush(std::FILE* file, const Bytes& bytes) {
     errno = 0;
     const bool written = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    int error = written ? 0 : (errno != 0 ? errno : EIO);
+    if (written && std::fflush(file) == 0) return 0;
+    return errno != 0 ? errno : EIO;
+}
+
+// Writes and closes; returns errno of the first failure, or 0.
+int WriteAndClose(std::FILE* file, const Bytes& bytes) {
+    int error = WriteAndFlush(file, bytes);
     errno = 0;
     if (std::fclose(file) != 0 && error == 0) error = errno != 0 ? errno : EIO;
     return error;
@@ -39,28 +46,22 @@ bool IsSpecialFile(const std::string& path) {
 }  // namespace
 
 Bytes FrameBufferBytes(const FrameBuffer& frame) {
-    Bytes bytes;
-    bytes.reserve(frame.pixels.size() * 4);
+    Bytes bytes(frame.pixels.size() * 4);
+    std::uint8_t* out = bytes.data();
     for (const PackedColor pixel : frame.pixels) {
-        for (int shift = 0; shift < 32; shift += 8) bytes.push_back(static_cast<std::uint8_t>(pixel >> shift));
+        for (int byte = 0; byte < 4; ++byte) *out++ = static_cast<std::uint8_t>(pixel >> (8 * byte));
     }
     return bytes;
 }
 
-Bytes EncodePng(const FrameBuffer& frame) {
-    Bytes rgb;
-    rgb.reserve(frame.pixels.size() * 3);
-    for (const PackedColor pixel : frame.pixels) {
-        rgb.push_back(static_cast<std::uint8_t>(pixel >> 16));
-        rgb.push_back(static_cast<std::uint8_t>(pixel >> 8));
-        rgb.push_back(static_cast<std::uint8_t>(pixel));
+Bytes ConvertFrame(const FrameBuffer& frame, const PixelLayout& layout) {
+    const std::size_t rowBytes = kFrameWidth * layout.bytesPerPixel;
+    Bytes bytes(rowBytes * kFrameHeight);
+    for (std::int32_t row = 0; row < kFrameHeight; ++row) {
+        layout.converter(frame.pixels.data() + row * kFrameWidth, bytes.data() + static_cast<std::size_t>(row) * rowBytes,
+                         kFrameWidth);
     }
-    Bytes png;
-    if (stbi_write_png_to_func(AppendBytes, &png, kFrameWidth, kFrameHeight, 3, rgb.data(),
-                               kFrameWidth * 3) == 0) {
-        png.clear();  // the encoder gave up; an empty result says so
-    }
-    return png;
+    return bytes;
 }
 
 std::uint32_t Crc32(const Bytes& bytes) {
@@ -97,4 +98,15 @@ std::optional<std::string> WriteWholeFile(const std::string& path, const Bytes& 
         return "cannot write " + path + ": cannot rename into place: " + renameError.message();
     }
     return std::nullopt;
+}
+
+int WriteToStandardOutput(const Bytes& bytes) { return WriteAndFlush(stdout, bytes); }
+
+void PrepareStandardOutputForBytes() {
+#ifdef _WIN32
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
+#ifdef SIGPIPE
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
 }

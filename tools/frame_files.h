@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "display/converters.h"
 #include "raster/frame_buffer.h"
 
 using Bytes = std::vector<std::uint8_t>;
@@ -14,7 +15,10 @@ using Bytes = std::vector<std::uint8_t>;
 // byte first.
 Bytes FrameBufferBytes(const FrameBuffer& frame);
 
-// An 8-bit RGB PNG of the frame.
+// The frame in a display layout, row after row with no padding.
+Bytes ConvertFrame(const FrameBuffer& frame, const PixelLayout& layout);
+
+// An 8-bit RGB PNG of the frame; empty if the encoder failed.
 Bytes EncodePng(const FrameBuffer& frame);
 
 // zlib's CRC-32 of the bytes.
@@ -24,3 +28,12 @@ std::uint32_t Crc32(const Bytes& bytes);
 // A regular file is written beside the target and renamed over it, so a failed
 // write leaves no partial file; a device or pipe is written directly.
 std::optional<std::string> WriteWholeFile(const std::string& path, const Bytes& bytes);
+
+// Writes the bytes to standard output and flushes them; returns errno of the
+// failure (EPIPE when the reader has gone), or 0. Call
+// PrepareStandardOutputForBytes once first.
+int WriteToStandardOutput(const Bytes& bytes);
+
+// Standard output in binary mode (Windows would turn \n into \r\n), and a
+// write to a closed pipe answered with EPIPE rather than a fatal signal.
+void PrepareStandardOutputForBytes();

@@ -1,14 +1,22 @@
 #include "tools/snapshot_options.h"
 
 #include <charconv>
+#include <utility>
 
 namespace {
 
 constexpr const char* kUsage =
     "usage: demo-snapshot --seed S [--frame N] [--count K] [--format FMT] -o PATH";
 
-const char* const kFormats[] = {"rgb32",  "bgr32",  "rgb24",  "bgr24",
-                                "rgb565", "bgr565", "rgb555", "bgr555"};
+// The layout names --format takes, from display's table: "a b c".
+std::string LayoutNames() {
+    std::string names;
+    for (const PixelLayout& layout : PixelLayouts()) {
+        if (!names.empty()) names += ' ';
+        names += layout.name;
+    }
+    return names;
+}
 
 // A whole decimal number within [low, high], nothing before or after it.
 std::optional<std::int64_t> ParseNumber(const std::string& text, std::int64_t low,
@@ -22,11 +30,9 @@ std::optional<std::int64_t> ParseNumber(const std::string& text, std::int64_t lo
     return value;
 }
 
-bool IsKnownFormat(const std::string& format) {
-    for (const char* known : kFormats) {
-        if (format == known) return true;
-    }
-    return false;
+bool EndsWith(const std::string& text, const std::string& suffix) {
+    return text.size() >= suffix.size() &&
+           text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
 // Quotes an argument for a message, with control bytes spelled out so that
@@ -47,19 +53,34 @@ std::string Quoted(const std::string& text) {
     return quoted + "'";
 }
 
-std::optional<std::string> CheckOptions(const SnapshotOptions& options, bool seedGiven) {
+// Decides the output from -o PATH and parses its pattern, once.
+std::optional<std::string> SetOutput(const std::string& path, SnapshotOptions& options) {
+    if (path == "-") {
+        options.output = OutputKind::kStandardOutput;
+        return std::nullopt;
+    }
+    if (EndsWith(path, ".png")) {
+        options.output = OutputKind::kPng;
+    } else if (EndsWith(path, ".raw")) {
+        options.output = OutputKind::kRawFiles;
+    } else {
+        return "output path must end in .png or .raw, or be - for standard output: " + Quoted(path);
+    }
+    std::optional<FramePattern> pattern = ParseFramePattern(path);
+    if (!pattern) return "output path may hold one %d or %0Nd and no other %: " + Quoted(path);
+    options.paths = std::move(*pattern);
+    return std::nullopt;
+}
+
+std::optional<std::string> CheckOptions(const std::string& path, bool seedGiven,
+                                        SnapshotOptions& options) {
     if (!seedGiven) return std::string("missing --seed; ") + kUsage;
-    if (options.outputPattern.empty()) return std::string("missing -o PATH; ") + kUsage;
-    const bool png = EndsWith(options.outputPattern, ".png");
-    if (!png && !EndsWith(options.outputPattern, ".raw")) {
-        return "output path must end in .png or .raw: " + Quoted(options.outputPattern);
+    if (path.empty()) return std::string("missing -o PATH; ") + kUsage;
+    if (const auto error = SetOutput(path, options)) return error;
+    if (options.output == OutputKind::kPng && options.layout != nullptr) {
+        return std::string("--format needs a .raw output path or -");
     }
-    if (png && !options.format.empty()) return std::string("--format needs a .raw output path");
-    const std::optional<FramePattern> pattern = ParseFramePattern(options.outputPattern);
-    if (!pattern) {
-        return "output path may hold one %d or %0Nd and no other %: " + Quoted(options.outputPattern);
-    }
-    if (options.frameCount > 1 && !pattern->hasField) {
+    if (options.output != OutputKind::kStandardOutput && options.frameCount > 1 && !options.paths.hasField) {
         return "--count above 1 needs %d or %0Nd in the output path";
     }
     return std::nullopt;
@@ -67,14 +88,16 @@ std::optional<std::string> CheckOptions(const SnapshotOptions& options, bool see
 
 }  // namespace
 
-bool EndsWith(const std::string& text, const std::string& suffix) {
-    return text.size() >= suffix.size() &&
-           text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
 std::optional<std::string> ParseSnapshotArgs(const std::vector<std::string>& args,
                                              SnapshotOptions& options) {
+    for (const std::string& arg : args) {
+        if (arg == "--help" || arg == "-h") {
+            options.help = true;
+            return std::nullopt;
+        }
+    }
     bool seedGiven = false;
+    std::string path;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& flag = args[i];
         if (flag != "--seed" && flag != "--frame" && flag != "--count" && flag != "--format" &&
@@ -97,16 +120,28 @@ std::optional<std::string> ParseSnapshotArgs(const std::vector<std::string>& arg
             if (!count) return "--count must be a whole number from 1 to 100000, not " + Quoted(value);
             options.frameCount = *count;
         } else if (flag == "--format") {
-            if (!IsKnownFormat(value)) {
-                return "unknown --format " + Quoted(value) +
-                       "; one of rgb32 bgr32 rgb24 bgr24 rgb565 bgr565 rgb555 bgr555";
-            }
-            options.format = value;
+            options.layout = FindPixelLayout(value);
+            if (options.layout == nullptr) return "unknown --format " + Quoted(value) + "; one of " + LayoutNames();
         } else {
-            options.outputPattern = value;
+            path = value;
         }
     }
-    return CheckOptions(options, seedGiven);
+    return CheckOptions(path, seedGiven, options);
+}
+
+std::string SnapshotHelp() {
+    return std::string(kUsage) + "\n" +
+           "Renders frames of the spinning torus without a display and prints 'frame N crc32 X' for each\n"
+           "frame written.\n"
+           "  --seed S      seed of the colours and starting angles, 0..2147483647 (required)\n"
+           "  --frame N     first frame, 0..1000000000 (default 0)\n"
+           "  --count K     number of frames, 1..100000 (default 1)\n"
+           "  --format FMT  raw bytes in a display layout: " + LayoutNames() + "\n" +
+           "  -o PATH       NAME.png, NAME.raw, or - for raw frames on stdout (crc32 lines go to stderr)\n"
+           "  -h, --help    print this help\n"
+           "In PATH, %d or %0Nd stands for the frame number and %% for %. Raw frames without --format are\n"
+           "the frame buffer's 0x00RRGGBB words, least significant byte first, 640 x 480, top row first.\n"
+           "Exit codes: 0 done, 1 a frame could not be written, 2 bad arguments.\n";
 }
 
 std::optional<FramePattern> ParseFramePattern(const std::string& path) {

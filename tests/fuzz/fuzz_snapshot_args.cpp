@@ -22,11 +22,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (error->empty() || error->find('\n') != std::string::npos) std::abort();
         return 0;
     }
-    const auto pattern = ParseFramePattern(options.outputPattern);
-    if (!pattern || options.frameCount < 1 || options.firstFrame < 0) std::abort();
-    if (options.frameCount > 1 && !pattern->hasField) std::abort();
-    const std::string first = FramePath(*pattern, options.firstFrame);
-    const std::string last = FramePath(*pattern, options.firstFrame + options.frameCount - 1);
+    if (options.help) return 0;
+    if (options.frameCount < 1 || options.firstFrame < 0) std::abort();
+    if (options.output == OutputKind::kStandardOutput) return 0;
+    if (options.output == OutputKind::kPng && options.layout != nullptr) std::abort();
+    if (options.frameCount > 1 && !options.paths.hasField) std::abort();
+    const std::string first = FramePath(options.paths, options.firstFrame);
+    const std::string last = FramePath(options.paths, options.firstFrame + options.frameCount - 1);
     if (options.frameCount > 1 && first == last) std::abort();  // frames would overwrite each other
     return 0;
 }

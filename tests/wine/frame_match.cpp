@@ -29,7 +29,7 @@
 #include "app/floating_point.h"
 #include "app/random.h"
 #include "app/scene.h"
-#include "tools/frame_formats.h"
+#include "tools/frame_files.h"
 
 namespace {
 
@@ -113,7 +113,7 @@ bool SearchSeeds(const std::string& format, const std::vector<long>& seeds, bool
         BuildScene(*scene);
         for (int frame = 0; frame < kFramesPerTurn; ++frame) {
             StepFrame(*scene);
-            const Bytes converted = ConvertFrame(scene->frameBuffer, format);
+            const Bytes converted = ConvertFrame(scene->frameBuffer, *FindPixelLayout(format));
             if (CompareFrame(converted, seed, frame, measure, dumps)) return true;
         }
     }
@@ -131,7 +131,7 @@ int PrintUptime() {
 
 int FindFrames(const std::string& format, const std::vector<long>& seeds,
                const std::vector<std::string>& paths) {
-    if (CheckFormatSupported(format)) {
+    if (FindPixelLayout(format) == nullptr) {
         std::fprintf(stderr, "frame-match: unknown format %s\n", format.c_str());
         return 2;
     }
