@@ -27,12 +27,14 @@ demo_packages=(
   cmake g++ ninja-build pkg-config
   libsdl2-dev libwayland-dev
   zlib1g-dev libstb-dev
+  libpng-dev  # demo-snapshot writes its PNG pictures with libpng
 )
 # Tests, benchmarks, sanitizers and fuzzers, the Windows cross build.
 host_packages=(
   python3
   libgtest-dev libgmock-dev libbenchmark-dev
   libpixman-1-dev libosmesa6-dev
+  libspng-dev  # only measured against libpng in bench/
   clang libclang-rt-14-dev
   xvfb xauth xdotool imagemagick libx11-dev libxfixes-dev
   sway grim wtype weston

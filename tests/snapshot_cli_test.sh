@@ -2,6 +2,7 @@
 # demo-snapshot from the outside: exit codes, messages, files and CRC lines.
 set -u
 snapshot=$1
+tests=$(dirname "$0")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0
@@ -32,6 +33,29 @@ check "a turn later: same CRC" test "$(cut -d' ' -f4 "$work/out2")" = "$(sed -n 
 # A PNG's CRC covers the frame buffer, so it equals the raw one.
 "$snapshot" --seed 12345 --frame 10 -o "$work/same.png" >"$work/out3"
 check "png and raw CRC agree" test "$(cut -d' ' -f4 "$work/out3")" = "$(sed -n 1p "$work/out" | cut -d' ' -f4)"
+# Read back by a decoder of its own, the picture holds exactly the frame.
+check "png decodes to the raw frame" python3 "$tests/png_matches_raw.py" "$work/same.png" "$work/r010.raw"
+
+"$snapshot" --help >"$work/help" 2>"$work/err"
+check "help: exit 0" test $? -eq 0
+check "help: on stdout only" test -s "$work/help" -a ! -s "$work/err"
+for option in --seed --frame --count --format -o --help rgb565; do
+  check "help: names $option" grep -q -- "$option" "$work/help"
+done
+
+# -o -: frames one after another on stdout, exactly the raw files' bytes; CRC lines on stderr.
+"$snapshot" --seed 12345 --frame 10 --count 2 -o - >"$work/stream" 2>"$work/err"
+check "stream: exit 0" test $? -eq 0
+check "stream: the frames' bytes" cmp -s "$work/stream" <(cat "$work/r010.raw" "$work/r011.raw")
+check "stream: CRC lines on stderr" test "$(cat "$work/err")" = "$(sed -n 1,2p "$work/out")"
+"$snapshot" --seed 12345 --frame 10 --format rgb565 -o "$work/f565.raw" >/dev/null
+"$snapshot" --seed 12345 --frame 10 --format rgb565 -o - >"$work/s565" 2>/dev/null
+check "stream: --format bytes as in a file" cmp -s "$work/s565" "$work/f565.raw"
+# A reader that stops in frame 2 of 50: exit 1, no message, only frames 0 and 1 reported.
+"$snapshot" --seed 1 --count 50 -o - 2>"$work/err" | head -c $((2 * 1228800 + 100)) >/dev/null
+check "closed pipe: exit 1" test "${PIPESTATUS[0]}" -eq 1
+check "closed pipe: only whole frames reported, quietly" \
+  test "$(cut -d' ' -f1-2 "$work/err" | tr '\n' ' ')" = "frame 0 frame 1 "
 
 "$snapshot" --seed 1 --count 2 -o "$work/x.png" >"$work/out" 2>"$work/err"
 check "bad arguments: exit 2" test $? -eq 2

@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# The install step and the Windows package hold the three programs.
+#
+#   install_test.sh install BUILD   cmake --install BUILD puts them, working, in PREFIX/bin
+#   install_test.sh package BUILD   the package target of the mingw build BUILD makes a zip
+#                                   with the three .exe files and README.txt (skipped, exit 77,
+#                                   when that build is missing)
+set -u
+mode=$1
+build=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+check() {  # description, then a condition that must hold
+  local what=$1
+  shift
+  if ! "$@"; then
+    echo "FAIL: $what"
+    failures=$((failures + 1))
+  fi
+}
+
+if [ "$mode" = install ]; then
+  cmake --install "$build" --prefix "$work/prefix" >"$work/log" 2>&1
+  check "cmake --install: exit 0 ($(tail -1 "$work/log"))" test $? -eq 0
+  for program in demo-windowed demo-fullscreen demo-snapshot; do
+    check "bin/$program installed and executable" test -x "$work/prefix/bin/$program"
+  done
+  check "the installed demo-snapshot runs" "$work/prefix/bin/demo-snapshot" --help >/dev/null
+else
+  if [ ! -f "$build/CPackConfig.cmake" ]; then
+    echo "SKIP: no mingw build in $build; build it with: cmake --preset mingw && cmake --build --preset mingw"
+    exit 77
+  fi
+  # The package target writes the zip into the build folder.
+  rm -f "$build"/*.zip
+  cmake --build "$build" --target package >"$work/log" 2>&1
+  check "package target: exit 0 ($(tail -1 "$work/log"))" test $? -eq 0
+  zips=("$build"/*.zip)
+  check "one zip made" test -f "${zips[0]}" -a "${#zips[@]}" -eq 1
+  python3 - "${zips[0]}" <<'PY' || failures=$((failures + 1))
+import sys, zipfile
+names = {}
+with zipfile.ZipFile(sys.argv[1]) as archive:
+    for info in archive.infolist():
+        names[info.filename.split("/", 1)[-1]] = archive.read(info)
+problems = []
+for program in ("demo-windowed", "demo-fullscreen", "demo-snapshot"):
+    exe = names.get("bin/%s.exe" % program, b"")
+    if not exe.startswith(b"MZ"):
+        problems.append("bin/%s.exe missing or not a Windows program" % program)
+readme = names.get("README.txt", b"").decode("utf-8", "replace")
+for program in ("demo-windowed.exe", "demo-fullscreen.exe", "demo-snapshot.exe"):
+    if program not in readme:
+        problems.append("README.txt does not say how to run " + program)
+for problem in problems:
+    print("FAIL: " + problem)
+print("zip holds: " + " ".join(sorted(names)))
+sys.exit(1 if problems else 0)
+PY
+fi
+
+echo "$mode: $failures failure(s)"
+[ "$failures" -eq 0 ]
