@@ -8,17 +8,7 @@
 set -u
 mode=$1
 build=$2
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-check() {  # description, then a condition that must hold
-  local what=$1
-  shift
-  if ! "$@"; then
-    echo "FAIL: $what"
-    failures=$((failures + 1))
-  fi
-}
+source "$(dirname "$0")/check.sh"
 
 if [ "$mode" = install ]; then
   cmake --install "$build" --prefix "$work/prefix" >"$work/log" 2>&1

@@ -3,17 +3,7 @@
 set -u
 snapshot=$1
 tests=$(dirname "$0")
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-check() {  # description, then a condition that must hold
-  local what=$1
-  shift
-  if ! "$@"; then
-    echo "FAIL: $what"
-    failures=$((failures + 1))
-  fi
-}
+source "$tests/check.sh"
 
 "$snapshot" --seed 12345 -o "$work/f.png" >"$work/out" 2>"$work/err"
 check "png: exit 0" test $? -eq 0
