@@ -5,7 +5,6 @@
 //
 // Exit codes: 0 done, 1 a frame could not be written, 2 bad arguments.
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
@@ -82,13 +81,13 @@ int Run(const SnapshotOptions& options) {
     if (streaming) PrepareStandardOutputForBytes();
     std::FILE* crcLines = streaming ? stderr : stdout;  // keep stdout for the frames
     auto firstOfPair = std::make_unique<FrameBuffer>();
-    std::array<FrameResult, 2> results;
+    FrameResult results[2];
 
     for (std::int64_t done = 0; done < options.frameCount; done += perRound) {
         const auto count = static_cast<int>(std::min(perRound, options.frameCount - done));
         const std::int64_t first = options.firstFrame + done;
         // The first frame of a pair waits in a copy while the second is drawn.
-        std::array<const FrameBuffer*, 2> frames{&scene->frameBuffer, &scene->frameBuffer};
+        const FrameBuffer* frames[2] = {&scene->frameBuffer, &scene->frameBuffer};
         StepFrame(*scene);
         if (count == 2) {
             *firstOfPair = scene->frameBuffer;

@@ -20,10 +20,11 @@ void NoFlush(png_structp) {}
 using RgbRow = std::array<png_byte, kFrameWidth * 3>;
 
 void ToRgbRow(const PackedColor* pixels, RgbRow& row) {
+    png_byte* out = row.data();
     for (std::int32_t x = 0; x < kFrameWidth; ++x) {
-        row[3 * x] = static_cast<png_byte>(pixels[x] >> 16);
-        row[3 * x + 1] = static_cast<png_byte>(pixels[x] >> 8);
-        row[3 * x + 2] = static_cast<png_byte>(pixels[x]);
+        *out++ = static_cast<png_byte>(pixels[x] >> 16);
+        *out++ = static_cast<png_byte>(pixels[x] >> 8);
+        *out++ = static_cast<png_byte>(pixels[x]);
     }
 }
 
