@@ -11,6 +11,9 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
+#include <utility>
 #include <version>
 
 #ifdef __cpp_lib_jthread
