@@ -2,12 +2,12 @@
 
 #include <cmath>
 
-#include "app/random.h"
 #include "geometry/depth_sort.h"
 #include "geometry/matrix.h"
 #include "geometry/normals.h"
 #include "geometry/torus.h"
 #include "geometry/transform.h"
+#include "random/random.h"
 #include "raster/mesh_renderer.h"
 
 namespace {

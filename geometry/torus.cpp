@@ -2,9 +2,9 @@
 
 #include <cmath>
 
-#include "app/random.h"
 #include "geometry/rounding.h"
 #include "geometry/sine_cosine.h"
+#include "random/random.h"
 
 namespace {
 
