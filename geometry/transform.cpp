@@ -17,6 +17,20 @@ constexpr double kEyeDistance = 256.0;
 constexpr double kCentreX = 320.0;
 constexpr double kCentreY = 240.0;
 
+// The reference: each vertex through TransformPoint twice, then projected.
+// Dividing by the rounded distance makes the size change in whole depth steps.
+void TransformPlain(VertexArray& vertices, const Matrix4& m) {
+    for (Vertex& vertex : vertices) {
+        // The normal goes through the same affine transform, translation included.
+        TransformPoint(m, vertex.nx, vertex.ny, vertex.nz, vertex.tnx, vertex.tny, vertex.tnz);
+        TransformPoint(m, vertex.x, vertex.y, vertex.z, vertex.tx, vertex.ty, vertex.tz);
+        const std::int32_t d = RoundToInt32(kEyeDistance - vertex.tz);
+        if (d <= 0) continue;
+        vertex.sx = static_cast<float>(kEyeDistance * vertex.tx / d + kCentreX);
+        vertex.sy = static_cast<float>(kCentreY - kEyeDistance * vertex.ty / d);
+    }
+}
+
 #if defined(__SSE2__)
 // The same sums as TransformPoint, in the same order and in double precision,
 // with rows 0 and 1 side by side in one register and row 2 beside them.
@@ -54,8 +68,7 @@ void TransformPaired(const PairedMatrix& m, float inX, float inY, float inZ, flo
 }
 
 // sx and sy side by side: (256 tx / d + 320, 240 - 256 ty / d), where
-// 240 - q is the same number as -q + 240. Dividing by the rounded distance
-// makes the size change in whole depth steps.
+// 240 - q is the same number as -q + 240.
 void ProjectPaired(Vertex& vertex) {
     const std::int32_t d = RoundToInt32(kEyeDistance - vertex.tz);
     if (d <= 0) return;
@@ -77,6 +90,8 @@ void TransformEachPaired(VertexArray& vertices, const Matrix4& m, std::size_t fi
         ProjectPaired(vertex);
     }
 }
+
+void TransformSse2(VertexArray& vertices, const Matrix4& m) { TransformEachPaired(vertices, m, 0); }
 #endif
 
 #if defined(DEMO_HAVE_VERTEX_LANES)
@@ -139,7 +154,7 @@ DEMO_AVX2_VERTEX_LANES void TransformFour(const WideMatrix& m, Vertex* four) {
     for (int v = 0; v < 4; ++v) four[v].sy = sys[v];
 }
 
-DEMO_AVX2_VERTEX_LANES void TransformVerticesAvx2(VertexArray& vertices, const Matrix4& m) {
+DEMO_AVX2_VERTEX_LANES void TransformAvx2(VertexArray& vertices, const Matrix4& m) {
     const WideMatrix wide = Widen(m);
     const std::size_t whole = vertices.size() / 4 * 4;
     for (std::size_t v = 0; v < whole; v += 4) TransformFour(wide, vertices.data() + v);
@@ -150,41 +165,13 @@ DEMO_AVX2_VERTEX_LANES void TransformVerticesAvx2(VertexArray& vertices, const M
 }  // namespace
 
 #if defined(DEMO_HAVE_VERTEX_LANES)
-bool vertex_lanes::ProcessorHasAvx2() {
-    static const bool has = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
-    return has;
-}
+constexpr SimdPaths<TransformPath> kTransformPaths = {TransformPlain, TransformSse2, TransformAvx2, nullptr};
+#elif defined(__SSE2__)
+constexpr SimdPaths<TransformPath> kTransformPaths = {TransformPlain, TransformSse2, nullptr, nullptr};
+#else
+constexpr SimdPaths<TransformPath> kTransformPaths = {TransformPlain, nullptr, nullptr, nullptr};
 #endif
 
 void TransformVertices(VertexArray& vertices, const Matrix4& m) {
-#if defined(DEMO_HAVE_VERTEX_LANES)
-    if (vertex_lanes::ProcessorHasAvx2()) {
-        TransformVerticesAvx2(vertices, m);
-        return;
-    }
-#endif
-    TransformVerticesBaseline(vertices, m);
-}
-
-void TransformVerticesBaseline(VertexArray& vertices, const Matrix4& m) {
-#if defined(__SSE2__)
-    TransformEachPaired(vertices, m, 0);
-#else
-    const auto project = [](Vertex& vertex) {
-        // Dividing by the rounded distance makes the size change in whole depth steps.
-        const std::int32_t d = RoundToInt32(kEyeDistance - vertex.tz);
-        if (d <= 0) return;
-        vertex.sx = static_cast<float>(kEyeDistance * vertex.tx / d + kCentreX);
-        vertex.sy = static_cast<float>(kCentreY - kEyeDistance * vertex.ty / d);
-    };
-    for (Vertex& vertex : vertices) {
-        // The normal goes through the same affine transform, translation included.
-        TransformPoint(m, vertex.nx, vertex.ny, vertex.nz, vertex.tnx, vertex.tny, vertex.tnz);
-        TransformPoint(m, vertex.x, vertex.y, vertex.z, vertex.tx, vertex.ty, vertex.tz);
-        project(vertex);
-    }
-#endif
+    PathFor(kTransformPaths, ChosenSimdLevel())(vertices, m);
 }

@@ -1,6 +1,7 @@
 // The per-frame vertex stage: rotate, then project onto the 640 x 480 screen.
 #pragma once
 
+#include "cpu/simd_level.h"
 #include "geometry/mesh.h"
 
 // Writes tx..tz and tnx..tnz of every vertex, and sx, sy for every vertex in
@@ -8,6 +9,6 @@
 // A vertex at or behind the eye keeps the screen position it last had.
 void TransformVertices(VertexArray& vertices, const Matrix4& m);
 
-// The same with the baseline instruction set only, where TransformVertices may
-// take wider instructions; the tests hold each to the plain formulas.
-void TransformVerticesBaseline(VertexArray& vertices, const Matrix4& m);
+// The stage's paths by vector level; every one writes the same floats.
+using TransformPath = void (*)(VertexArray& vertices, const Matrix4& m);
+extern const SimdPaths<TransformPath> kTransformPaths;

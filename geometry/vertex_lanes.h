@@ -45,9 +45,6 @@ DEMO_AVX2_VERTEX_LANES inline void StoreFields(Vertex* four, std::size_t field, 
     for (int v = 0; v < 4; ++v) _mm_storeu_ps(FieldsOf(four[v], field), f.field[v]);
 }
 
-// Whether this processor, and the system, run AVX2 code.
-bool ProcessorHasAvx2();
-
 }  // namespace vertex_lanes
 
 #endif

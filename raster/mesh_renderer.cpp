@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "cpu/simd_level.h"
 #include "geometry/rounding.h"
 #include "geometry/vertex_lanes.h"
 #include "raster/gouraud.h"
@@ -213,7 +214,7 @@ void DrawFromCache(FrameBuffer& frameBuffer, const VertexArray& vertices, const 
                    Vec3 lightDir) {
     CornerCache cache;
 #if defined(DEMO_HAVE_VERTEX_LANES)
-    const bool allNear = vertex_lanes::ProcessorHasAvx2() ? FillCornerCacheAvx2(vertices, lightDir, cache)
+    const bool allNear = ChosenSimdLevel() >= SimdLevel::Avx2 ? FillCornerCacheAvx2(vertices, lightDir, cache)
                                                           : FillCornerCache(vertices, lightDir, cache, 0);
 #else
     const bool allNear = FillCornerCache(vertices, lightDir, cache, 0);

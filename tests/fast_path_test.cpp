@@ -1,13 +1,12 @@
 // The fast paths against their plain references: the divisions without a
-// divide instruction, the spans written several pixels at a time, the packed
-// triangle walk and the depth sort's compact partition. Each must give the
-// same result as the plain one for every input, so the inputs are seeded
-// random values plus every awkward length and limit.
+// divide instruction, the spans written several pixels at a time and the
+// packed triangle walk. Each must give the same result as the plain one for
+// every input, so the inputs are seeded random values plus every awkward
+// length and limit.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cstdint>
 #include <cstdio>
 #include <limits>
@@ -24,10 +23,6 @@
 #define DEMO_HAVE_MMAP 1
 #endif
 
-#include "geometry/depth_sort.h"
-#include "geometry/matrix.h"
-#include "geometry/rounding.h"
-#include "geometry/transform.h"
 #include "raster/fixed_point.h"
 #include "raster/gouraud.h"
 #include "raster/gouraud_packed.h"
@@ -494,179 +489,3 @@ TEST(Span, RunsAtTheEndOfTheFrameReadNothingPastIt) {
     EXPECT_TRUE(expected->pixels == frame.pixels);
 }
 #endif
-
-namespace {
-
-struct SortedSlots {
-    std::vector<std::int32_t> keys, orders;
-};
-
-SortedSlots SlotsOf(const FaceArray& faces) {
-    SortedSlots slots;
-    for (const Face& face : faces) {
-        slots.keys.push_back(face.depthKey);
-        slots.orders.push_back(face.order);
-    }
-    return slots;
-}
-
-// A mesh whose vertex depths are whole numbers, so that face keys are exact
-// sums, `spread` wide: a narrow spread gives many equal keys.
-struct KeyedMesh {
-    VertexArray vertices;
-    FaceArray faces;
-};
-
-KeyedMesh RandomKeyedMesh(std::mt19937& random, std::size_t faceCount, std::uint32_t spread) {
-    KeyedMesh mesh{VertexArray(64, Vertex{}), FaceArray(faceCount, Face{})};
-    for (Vertex& v : mesh.vertices) v.tz = static_cast<float>(random() % spread) - static_cast<float>(spread / 2);
-    for (Face& face : mesh.faces) {
-        face.vert0 = static_cast<std::int32_t>(random() % 64);
-        face.vert1 = static_cast<std::int32_t>(random() % 64);
-        face.vert2 = static_cast<std::int32_t>(random() % 64);
-    }
-    return mesh;
-}
-
-// What the sort must give: keys in slot order, then the in-place quicksort on
-// the face records themselves.
-SortedSlots ReferenceSort(const KeyedMesh& mesh) {
-    FaceArray faces = mesh.faces;
-    for (std::size_t f = 0; f < faces.size(); ++f) {
-        const auto tz = [&](std::int32_t v) { return static_cast<double>(mesh.vertices[static_cast<std::size_t>(v)].tz); };
-        faces[f].depthKey = RoundToInt32((tz(faces[f].vert1) + tz(faces[f].vert0)) + tz(faces[f].vert2));
-        faces[f].order = static_cast<std::int32_t>(f);
-    }
-    QuickSortFaces(faces, 0, static_cast<std::int32_t>(faces.size()) - 1);
-    return SlotsOf(faces);
-}
-
-}  // namespace
-
-// DepthSortFaces takes wider instructions where the processor has them; the
-// baseline sort is held to the same reference.
-using DepthSort = void (*)(const VertexArray&, FaceArray&);
-const std::pair<const char*, DepthSort> kDepthSorts[] = {{"sort", DepthSortFaces},
-                                                         {"baseline sort", DepthSortFacesBaseline}};
-
-TEST(DepthSort, CompactSortLeavesTheSameOrderAsTheInPlaceSort) {
-    std::vector<std::size_t> sizes;
-    for (std::size_t n = 1; n <= 40; ++n) sizes.push_back(n);
-    sizes.insert(sizes.end(), {100, 255, 256, 257, 1500, 4095, 4096, 4097, 6000});
-    for (const auto& [name, sort] : kDepthSorts) {
-        std::mt19937 random(51);
-        for (const std::size_t size : sizes) {
-            for (const std::uint32_t spread : {1u, 2u, 5u, 40u, 400u, 100000u}) {
-                KeyedMesh mesh = RandomKeyedMesh(random, size, spread);
-                const SortedSlots expected = ReferenceSort(mesh);
-                sort(mesh.vertices, mesh.faces);
-                const SortedSlots actual = SlotsOf(mesh.faces);
-                ASSERT_EQ(actual.keys, expected.keys) << name << ", " << size << " faces, spread " << spread;
-                ASSERT_EQ(actual.orders, expected.orders) << name << ", " << size << " faces, spread " << spread;
-            }
-        }
-    }
-}
-
-TEST(DepthSort, CompactSortMatchesOnOrderedAndRepeatingKeys) {
-    // Patterns that make quicksort partitions lopsided or empty on one side.
-    for (const auto& [name, sort] : kDepthSorts) {
-        for (const std::size_t size : {7u, 64u, 1500u, 4096u}) {
-            for (int pattern = 0; pattern < 4; ++pattern) {
-                KeyedMesh mesh{VertexArray(size, Vertex{}), FaceArray(size, Face{})};
-                for (std::size_t i = 0; i < size; ++i) {
-                    const auto n = static_cast<std::int32_t>(i);
-                    const std::int32_t depth = pattern == 0 ? n : pattern == 1 ? -n : pattern == 2 ? n % 3 : (n % 2) * n;
-                    mesh.vertices[i].tz = static_cast<float>(depth);
-                    mesh.faces[i].vert0 = mesh.faces[i].vert1 = mesh.faces[i].vert2 = n;
-                }
-                const SortedSlots expected = ReferenceSort(mesh);
-                sort(mesh.vertices, mesh.faces);
-                const SortedSlots actual = SlotsOf(mesh.faces);
-                ASSERT_EQ(actual.orders, expected.orders) << name << ", " << size << " faces, pattern " << pattern;
-            }
-        }
-    }
-}
-
-TEST(DepthSort, CompactSortMatchesOnEveryPatternOfFewKeys) {
-    // Small ranges are finished from a table of patterns: every way five or
-    // six keys can compare, including every kind of tie, must match.
-    for (const std::size_t size : {5u, 6u}) {
-        std::size_t patterns = 1;
-        for (std::size_t i = 0; i < size; ++i) patterns *= size;
-        KeyedMesh mesh{VertexArray(size, Vertex{}), FaceArray(size, Face{})};
-        for (std::size_t pattern = 0; pattern < patterns; ++pattern) {
-            for (std::size_t i = 0, rest = pattern; i < size; ++i, rest /= size) {
-                mesh.vertices[i].tz = static_cast<float>(rest % size) - 2.0f;
-                mesh.faces[i].vert0 = mesh.faces[i].vert1 = mesh.faces[i].vert2 = static_cast<std::int32_t>(i);
-            }
-            const SortedSlots expected = ReferenceSort(mesh);
-            KeyedMesh sorted = mesh;
-            DepthSortFaces(sorted.vertices, sorted.faces);
-            ASSERT_EQ(SlotsOf(sorted.faces).orders, expected.orders) << size << " keys, pattern " << pattern;
-        }
-    }
-}
-
-TEST(Transform, EveryPathGivesTheSameFloatsAsTransformPoint) {
-    // TransformVertices takes wider instructions where the processor has them,
-    // four vertices at a time; the baseline path is held to the same formulas.
-    using Transform = void (*)(VertexArray&, const Matrix4&);
-    const std::pair<const char*, Transform> transforms[] = {{"transform", TransformVertices},
-                                                            {"baseline transform", TransformVerticesBaseline}};
-    for (const auto& [name, transform] : transforms) {
-        std::mt19937 random(61);
-        const auto unit = [&] { return static_cast<float>(random() % 2000001) / 1000000.0f - 1.0f; };
-        for (int round = 0; round < 20; ++round) {
-            Matrix4 m;
-            MatrixIdentity(m);
-            Matrix4 turn;
-            MatrixRotateX(turn, static_cast<std::int32_t>(random() % 360));
-            MatrixMultiply(m, turn);
-            MatrixRotateY(turn, static_cast<std::int32_t>(random() % 360));
-            MatrixMultiply(m, turn);
-            if (round % 2 == 1) {
-                for (int row = 0; row < 3; ++row) m.m[row][3] = 100.0f * unit();
-            }
-            // Not a whole number of groups of four, so that the last vertices
-            // take the one-at-a-time path.
-            VertexArray vertices(503, Vertex{});
-            for (Vertex& v : vertices) {
-                v.x = 200.0f * unit(), v.y = 200.0f * unit(), v.z = 200.0f * unit();
-                v.nx = unit(), v.ny = unit(), v.nz = unit();
-                v.sx = 7.0f, v.sy = 9.0f;
-                v.r = 255.0f * unit(), v.g = 255.0f * unit(), v.b = 255.0f * unit();
-            }
-            // Some vertices far along the matrix's z row end up behind the eye,
-            // in every lane of a group and in the last ones: they keep their
-            // screen position.
-            for (const std::size_t i : {0u, 5u, 10u, 15u, 17u, 18u, 19u, 501u}) {
-                vertices[i].x = 1000.0f * m.m[2][0];
-                vertices[i].y = 1000.0f * m.m[2][1];
-                vertices[i].z = 1000.0f * m.m[2][2];
-            }
-            VertexArray expected = vertices;
-            int behind = 0;
-            for (Vertex& v : expected) {
-                TransformPoint(m, v.nx, v.ny, v.nz, v.tnx, v.tny, v.tnz);
-                TransformPoint(m, v.x, v.y, v.z, v.tx, v.ty, v.tz);
-                const std::int32_t d = RoundToInt32(256.0 - v.tz);
-                behind += d <= 0;
-                if (d <= 0) continue;
-                v.sx = static_cast<float>(256.0 * v.tx / d + 320.0);
-                v.sy = static_cast<float>(240.0 - 256.0 * v.ty / d);
-            }
-            ASSERT_GE(behind, 8);
-            transform(vertices, m);
-            for (std::size_t i = 0; i < vertices.size(); ++i) {
-                // Every field, so that nothing beside the written ones changes either.
-                const auto got = std::bit_cast<std::array<std::uint32_t, 17>>(vertices[i]);
-                const auto want = std::bit_cast<std::array<std::uint32_t, 17>>(expected[i]);
-                for (std::size_t k = 0; k < got.size(); ++k) {
-                    ASSERT_EQ(got[k], want[k]) << name << ", vertex " << i << " field " << k;
-                }
-            }
-        }
-    }
-}

@@ -2,9 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cmath>
 #include <numeric>
 #include <random>
+#include <vector>
 
 #include "app/random.h"
 #include "geometry/depth_sort.h"
@@ -13,6 +16,7 @@
 #include "geometry/rounding.h"
 #include "geometry/torus.h"
 #include "geometry/transform.h"
+#include "tests/test_support.h"
 
 namespace {
 
@@ -288,7 +292,16 @@ TEST(Normals, AFaceNamingAVertexTwiceCountsOnce) {
     EXPECT_EQ(vertices[2].nz, 1.0f);
 }
 
-TEST(Transform, ProjectsThroughTheRoundedDistance) {
+// Every level's path, not only the one this machine would choose.
+class TransformAt : public ::testing::TestWithParam<SimdLevel> {};
+INSTANTIATE_TEST_SUITE_P(Levels, TransformAt, ::testing::ValuesIn(RunnableSimdLevels()),
+                         [](const auto& test) { return SimdLevelTestName(test.param); });
+
+void TransformAtLevel(SimdLevel level, VertexArray& vertices, const Matrix4& m) {
+    PathFor(kTransformPaths, level)(vertices, m);
+}
+
+TEST_P(TransformAt, ProjectsThroughTheRoundedDistance) {
     VertexArray vertices(6, Vertex{});
     vertices[1].x = 160.0f;
     vertices[2].y = 100.0f;
@@ -299,7 +312,7 @@ TEST(Transform, ProjectsThroughTheRoundedDistance) {
     vertices[5].z = 255.5f;  // at the eye: not projected
     vertices[5].sx = 17.0f;
     vertices[5].sy = 18.0f;
-    TransformVertices(vertices, Identity());
+    TransformAtLevel(GetParam(), vertices, Identity());
     EXPECT_EQ(vertices[0].sx, 320.0f);
     EXPECT_EQ(vertices[0].sy, 240.0f);
     EXPECT_EQ(vertices[1].sx, 480.0f);
@@ -311,62 +324,136 @@ TEST(Transform, ProjectsThroughTheRoundedDistance) {
     EXPECT_EQ(vertices[5].tz, 255.5f);
 }
 
-TEST(Transform, NormalsGetTheTranslationToo) {
-    VertexArray vertices(1, Vertex{});
-    vertices[0].nx = 1.0f;
-    vertices[0].z = 300.0f;  // behind the eye: normals and tz still written
+TEST_P(TransformAt, NormalsGetTheTranslationToo) {
+    Vertex behind{};  // behind the eye: normals and tz still written
+    behind.nx = 1.0f;
+    behind.z = 300.0f;
+    VertexArray vertices(5, behind);  // a group of four and one more
     Matrix4 shifted = Identity();
     shifted.m[0][3] = 1.0f;
     shifted.m[1][3] = 2.0f;
     shifted.m[2][3] = 3.0f;
-    TransformVertices(vertices, shifted);
-    EXPECT_EQ(vertices[0].tnx, 2.0f);
-    EXPECT_EQ(vertices[0].tny, 2.0f);
-    EXPECT_EQ(vertices[0].tnz, 3.0f);
-    EXPECT_EQ(vertices[0].tz, 303.0f);
-    EXPECT_EQ(vertices[0].sx, 0.0f);
+    TransformAtLevel(GetParam(), vertices, shifted);
+    for (const Vertex& v : vertices) {
+        EXPECT_EQ((std::array{v.tnx, v.tny, v.tnz, v.tz, v.sx}), (std::array{2.0f, 2.0f, 3.0f, 303.0f, 0.0f}));
+    }
+}
+
+TEST_P(TransformAt, WritesTheSameFloatsAsThePlainPath) {
+    if (GetParam() == SimdLevel::Plain) GTEST_SKIP() << "the plain path is the reference";
+    std::mt19937 random(61);
+    const auto unit = [&] { return static_cast<float>(random() % 2000001) / 1000000.0f - 1.0f; };
+    for (int round = 0; round < 20; ++round) {
+        Matrix4 m = Identity(), turn;
+        MatrixRotateX(turn, static_cast<std::int32_t>(random() % 360));
+        MatrixMultiply(m, turn);
+        MatrixRotateY(turn, static_cast<std::int32_t>(random() % 360));
+        MatrixMultiply(m, turn);
+        if (round % 2 == 1) {
+            for (int row = 0; row < 3; ++row) m.m[row][3] = 100.0f * unit();
+        }
+        // Not a whole number of groups of four, so that the last vertices
+        // take the one-at-a-time path.
+        VertexArray vertices(503, Vertex{});
+        for (Vertex& v : vertices) {
+            v.x = 200.0f * unit(), v.y = 200.0f * unit(), v.z = 200.0f * unit();
+            v.nx = unit(), v.ny = unit(), v.nz = unit();
+            v.sx = 7.0f, v.sy = 9.0f;
+            v.r = 255.0f * unit(), v.g = 255.0f * unit(), v.b = 255.0f * unit();
+        }
+        // Some vertices far along the matrix's z row end up behind the eye, in
+        // every lane of a group and in the last ones: they keep their screen position.
+        for (const std::size_t i : {0u, 5u, 10u, 15u, 17u, 18u, 19u, 501u}) {
+            vertices[i].x = 1000.0f * m.m[2][0];
+            vertices[i].y = 1000.0f * m.m[2][1];
+            vertices[i].z = 1000.0f * m.m[2][2];
+        }
+        VertexArray expected = vertices;
+        TransformAtLevel(SimdLevel::Plain, expected, m);
+        ASSERT_GE(std::count_if(expected.begin(), expected.end(), [](const Vertex& v) { return v.sx == 7.0f; }), 8);
+        TransformAtLevel(GetParam(), vertices, m);
+        for (std::size_t i = 0; i < vertices.size(); ++i) {
+            // Every field, so that nothing beside the written ones changes either.
+            const auto got = std::bit_cast<std::array<std::uint32_t, 17>>(vertices[i]);
+            const auto want = std::bit_cast<std::array<std::uint32_t, 17>>(expected[i]);
+            for (std::size_t k = 0; k < got.size(); ++k) {
+                ASSERT_EQ(Hex(got[k]), Hex(want[k])) << "vertex " << i << " field " << k;
+            }
+        }
+    }
 }
 
 namespace {
 
-struct SortResult {
-    std::vector<std::int32_t> keys, order;
+// Faces whose keys are `keys`: face i has one corner at depth keys[i] and two
+// at depth 0.
+struct KeyedMesh {
+    VertexArray vertices;
+    FaceArray faces;
 };
 
-SortResult SortKeys(const std::vector<std::int32_t>& keys) {
-    FaceArray faces(keys.size(), Face{});
+KeyedMesh MeshWithKeys(const std::vector<std::int32_t>& keys) {
+    KeyedMesh mesh{VertexArray(keys.size() + 1, Vertex{}), FaceArray(keys.size(), Face{})};
     for (std::size_t i = 0; i < keys.size(); ++i) {
-        faces[i].depthKey = keys[i];
-        faces[i].order = static_cast<std::int32_t>(i);
+        mesh.vertices[i + 1].tz = static_cast<float>(keys[i]);
+        mesh.faces[i].vert1 = static_cast<std::int32_t>(i + 1);
     }
-    QuickSortFaces(faces, 0, static_cast<std::int32_t>(keys.size()) - 1);
-    SortResult result;
-    for (const Face& f : faces) {
-        result.keys.push_back(f.depthKey);
-        result.order.push_back(f.order);
+    return mesh;
+}
+
+struct SortedSlots {
+    std::vector<std::int32_t> keys, orders;
+};
+
+SortedSlots SortAtLevel(SimdLevel level, KeyedMesh mesh) {
+    PathFor(kDepthSortPaths, level)(mesh.vertices, mesh.faces);
+    SortedSlots slots;
+    for (const Face& face : mesh.faces) {
+        slots.keys.push_back(face.depthKey);
+        slots.orders.push_back(face.order);
     }
-    return result;
+    return slots;
 }
 
 }  // namespace
 
-TEST(DepthSort, EqualKeysEndInTheQuicksortsOwnOrder) {
+class DepthSortAt : public ::testing::TestWithParam<SimdLevel> {};
+INSTANTIATE_TEST_SUITE_P(Levels, DepthSortAt, ::testing::ValuesIn(RunnableSimdLevels()),
+                         [](const auto& test) { return SimdLevelTestName(test.param); });
+
+TEST_P(DepthSortAt, EqualKeysEndInTheQuicksortsOwnOrder) {
     using Keys = std::vector<std::int32_t>;
-    SortResult r = SortKeys({5, 3, 5, 1, 3});
+    SortedSlots r = SortAtLevel(GetParam(), MeshWithKeys({5, 3, 5, 1, 3}));
     EXPECT_EQ(r.keys, (Keys{1, 3, 3, 5, 5}));
-    EXPECT_EQ(r.order, (Keys{3, 1, 4, 0, 2}));
-    r = SortKeys({2, 2, 2, 2});
-    EXPECT_EQ(r.order, (Keys{2, 3, 0, 1}));
-    r = SortKeys({4, 3, 2, 1, 0});
-    EXPECT_EQ(r.order, (Keys{4, 3, 2, 1, 0}));
-    r = SortKeys({9});
-    EXPECT_EQ(r.order, (Keys{0}));
+    EXPECT_EQ(r.orders, (Keys{3, 1, 4, 0, 2}));
+    EXPECT_EQ(SortAtLevel(GetParam(), MeshWithKeys({2, 2, 2, 2})).orders, (Keys{2, 3, 0, 1}));
+    EXPECT_EQ(SortAtLevel(GetParam(), MeshWithKeys({4, 3, 2, 1, 0})).orders, (Keys{4, 3, 2, 1, 0}));
+    EXPECT_EQ(SortAtLevel(GetParam(), MeshWithKeys({9})).orders, (Keys{0}));
+    EXPECT_TRUE(SortAtLevel(GetParam(), MeshWithKeys({})).orders.empty());
 }
 
-TEST(DepthSort, RandomKeysGiveASortedPermutationMovingOnlyTwoFields) {
+TEST_P(DepthSortAt, KeysAreTheRoundedSumInCornerOrder) {
+    VertexArray vertices(3, Vertex{});
+    FaceArray faces(2, Face{});
+    vertices[0].tz = 1.25f;
+    vertices[1].tz = 1.25f;
+    vertices[2].tz = -5.0f;
+    faces[0].vert0 = 0;
+    faces[0].vert1 = 1;
+    faces[0].vert2 = 1;  // 3.75 -> 4
+    faces[1].vert0 = 0;
+    faces[1].vert1 = 1;
+    faces[1].vert2 = 2;  // -2.5 -> -2 (ties to even)
+    PathFor(kDepthSortPaths, GetParam())(vertices, faces);
+    EXPECT_EQ(faces[0].depthKey, -2);
+    EXPECT_EQ(faces[0].order, 1);
+    EXPECT_EQ(faces[1].depthKey, 4);
+}
+
+TEST_P(DepthSortAt, RandomKeysGiveASortedPermutationMovingOnlyTwoFields) {
     std::mt19937 random(1234);
     for (int round = 0; round < 50; ++round) {
-        const auto count = static_cast<std::size_t>(1 + random() % 3000);
+        const auto count = static_cast<std::size_t>(1 + random() % 5000);
         VertexArray vertices(count, Vertex{});
         FaceArray faces(count, Face{});
         for (std::size_t i = 0; i < count; ++i) {
@@ -376,7 +463,7 @@ TEST(DepthSort, RandomKeysGiveASortedPermutationMovingOnlyTwoFields) {
             faces[i].nx = static_cast<float>(i);
         }
         const FaceArray before = faces;
-        DepthSortFaces(vertices, faces);
+        PathFor(kDepthSortPaths, GetParam())(vertices, faces);
         std::vector<std::int32_t> seen;
         for (std::size_t k = 0; k < count; ++k) {
             if (k > 0) {
@@ -397,24 +484,46 @@ TEST(DepthSort, RandomKeysGiveASortedPermutationMovingOnlyTwoFields) {
     }
 }
 
-TEST(DepthSort, KeysAreTheRoundedSumInCornerOrder) {
-    VertexArray vertices(3, Vertex{});
-    FaceArray faces(2, Face{});
-    vertices[0].tz = 1.25f;
-    vertices[1].tz = 1.25f;
-    vertices[2].tz = -5.0f;
-    faces[0].vert0 = 0;
-    faces[0].vert1 = 1;
-    faces[0].vert2 = 1;  // 3.75 -> 4
-    faces[1].vert0 = 0;
-    faces[1].vert1 = 1;
-    faces[1].vert2 = 2;  // -2.5 -> -2 (ties to even)
-    DepthSortFaces(vertices, faces);
-    EXPECT_EQ(faces[0].depthKey, -2);
-    EXPECT_EQ(faces[0].order, 1);
-    EXPECT_EQ(faces[1].depthKey, 4);
-
-    FaceArray none;
-    DepthSortFaces(vertices, none);  // nothing to sort, nothing to crash on
-    EXPECT_TRUE(none.empty());
+TEST_P(DepthSortAt, LeavesTheSameOrderAsThePlainSort) {
+    if (GetParam() == SimdLevel::Plain) GTEST_SKIP() << "the plain sort is the reference";
+    std::vector<std::vector<std::int32_t>> keySets;
+    // Random keys at every small size and around the sizes where the fast sort
+    // changes its ways; a narrow spread gives many equal keys.
+    std::mt19937 random(51);
+    std::vector<std::size_t> sizes;
+    for (std::size_t n = 1; n <= 40; ++n) sizes.push_back(n);
+    sizes.insert(sizes.end(), {100, 255, 256, 257, 1500, 4095, 4096, 4097, 6000});
+    for (const std::size_t size : sizes) {
+        for (const std::uint32_t spread : {1u, 2u, 5u, 40u, 400u, 100000u}) {
+            std::vector<std::int32_t> keys(size);
+            for (std::int32_t& key : keys) key = static_cast<std::int32_t>(random() % spread - spread / 2);
+            keySets.push_back(keys);
+        }
+    }
+    // Patterns that make partitions lopsided or empty on one side.
+    for (const std::int32_t size : {7, 64, 1500, 4096}) {
+        for (int pattern = 0; pattern < 4; ++pattern) {
+            std::vector<std::int32_t> keys;
+            for (std::int32_t n = 0; n < size; ++n) keys.push_back(std::array{n, -n, n % 3, (n % 2) * n}[pattern]);
+            keySets.push_back(keys);
+        }
+    }
+    // Ranges of a few slots are finished from a table of patterns: every way
+    // five or six keys can compare, with every kind of tie.
+    for (const std::size_t size : {5u, 6u}) {
+        std::size_t patterns = 1;
+        for (std::size_t i = 0; i < size; ++i) patterns *= size;
+        for (std::size_t pattern = 0; pattern < patterns; ++pattern) {
+            std::vector<std::int32_t> keys;
+            for (std::size_t i = 0, rest = pattern; i < size; ++i, rest /= size) keys.push_back(static_cast<std::int32_t>(rest % size) - 2);
+            keySets.push_back(keys);
+        }
+    }
+    for (const auto& keys : keySets) {
+        const KeyedMesh mesh = MeshWithKeys(keys);
+        const SortedSlots expected = SortAtLevel(SimdLevel::Plain, mesh);
+        const SortedSlots actual = SortAtLevel(GetParam(), mesh);
+        ASSERT_EQ(actual.keys, expected.keys) << keys.size() << " faces";
+        ASSERT_EQ(actual.orders, expected.orders) << keys.size() << " faces";
+    }
 }
