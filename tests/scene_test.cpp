@@ -4,6 +4,8 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -13,6 +15,7 @@
 #include "app/floating_point.h"
 #include "app/random.h"
 #include "app/scene.h"
+#include "tests/test_support.h"
 #include "tools/frame_files.h"
 
 namespace {
@@ -102,10 +105,33 @@ std::map<std::int64_t, std::uint32_t> ReadExpectedCrcs(const std::string& path) 
     return crcs;
 }
 
-std::string Hex(std::uint32_t value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%08X", value);
-    return text;
+// Writes the actual frame, the same frame drawn by the plain paths alone
+// (demo-snapshot under DEMO_SIMD=plain) and where the two differ, as PNG
+// pictures in the working folder; says where they are and what they show.
+std::string WriteMismatchPictures(const FrameBuffer& actual, std::int32_t seed, std::int64_t frame) {
+    const std::string stem = std::filesystem::current_path().string() + "/seed" + std::to_string(seed) + "_frame" +
+                             std::to_string(frame);
+    WriteWholeFile(stem + "_actual.png", EncodePng(actual));
+    const std::string command = "DEMO_SIMD=plain '" DEMO_SNAPSHOT_PROGRAM "' --seed " + std::to_string(seed) +
+                                " --frame " + std::to_string(frame) + " -o '" + stem + "_plain.raw' > /dev/null";
+    auto plain = std::make_unique<FrameBuffer>();
+    const bool drawn = std::system(command.c_str()) == 0 &&
+                       std::ifstream(stem + "_plain.raw", std::ios::binary)
+                           .read(reinterpret_cast<char*>(plain->pixels.data()), sizeof plain->pixels);
+    std::filesystem::remove(stem + "_plain.raw");
+    if (!drawn) return "actual frame in " + stem + "_actual.png; the plain paths' frame could not be drawn";
+    // Differing pixels white, the rest of the actual frame dimmed.
+    auto diff = std::make_unique<FrameBuffer>();
+    int differing = 0;
+    for (std::size_t i = 0; i < diff->pixels.size(); ++i) {
+        const bool same = actual.pixels[i] == plain->pixels[i];
+        differing += !same;
+        diff->pixels[i] = same ? actual.pixels[i] >> 2 & 0x3F3F3Fu : 0xFFFFFFu;
+    }
+    WriteWholeFile(stem + "_diff.png", EncodePng(*diff));
+    return "actual frame in " + stem + "_actual.png, " + std::to_string(differing) +
+           " pixels differing from the plain paths' frame (crc " + Hex(Crc32(FrameBufferBytes(*plain))) +
+           ") shown white in " + stem + "_diff.png";
 }
 
 void ExpectFramesMatchRecording(std::int32_t seed) {
@@ -121,17 +147,13 @@ void ExpectFramesMatchRecording(std::int32_t seed) {
         const std::uint32_t actual = Crc32(FrameBufferBytes(scene->frameBuffer));
         if (actual == expected.at(frame)) continue;
         if (++mismatches == 1) {
-            const std::string path = ::testing::TempDir() + "actual_seed" + std::to_string(seed) +
-                                     "_frame" + std::to_string(frame) + ".png";
-            WriteWholeFile(path, EncodePng(scene->frameBuffer));
-            ADD_FAILURE() << "seed " << seed << " frame " << frame << ": crc " << Hex(actual)
-                          << ", recorded " << Hex(expected.at(frame)) << "; actual frame written to "
-                          << path;
+            ADD_FAILURE() << "seed " << seed << " frame " << frame << ": crc " << Hex(actual) << ", recorded "
+                          << Hex(expected.at(frame)) << "; " << WriteMismatchPictures(scene->frameBuffer, seed, frame);
         }
     }
     EXPECT_EQ(mismatches, 0) << "frames differing from " << recording
-                             << ". If the change is meant, re-record with: demo-snapshot --seed "
-                             << seed << " --count 360 -o /tmp/f%d.raw > " << recording;
+                             << ". If the change is meant, re-record with: " DEMO_SNAPSHOT_PROGRAM " --seed " << seed
+                             << " --count 360 -o /tmp/f%d.raw > " << recording;
 }
 
 }  // namespace
