@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <ostream>
 #include <string>
 
 #include "cpu/simd_level.h"
@@ -32,3 +33,6 @@ inline std::string SimdLevelTestName(SimdLevel level) {
     name[0] = static_cast<char>(name[0] - 'a' + 'A');
     return name;
 }
+
+// Lets gtest print a level by name in test names and messages.
+inline void PrintTo(SimdLevel level, std::ostream* out) { *out << SimdLevelName(level); }
