@@ -1,9 +1,16 @@
 // Speed of one whole frame and of each stage, against the memory floor and
-// against Mesa's software OpenGL drawing the same scene.
+// against two peers drawing the same scene: Mesa's software OpenGL and SDL's
+// software renderer.
 //
-// Prints, after the run, the frame (with its 32-bit conversion) divided by the
-// floor and by the OSMesa frame.
+// The vector instructions a process uses are fixed when it starts (DEMO_SIMD
+// caps them), so the bench runs itself once per level this processor has, with
+// DEMO_SIMD set, and prints one table of all of them at the end. Each path's
+// ratios come from its own run, where the floor and the peers are timed in the
+// same process, minutes apart at most.
 #include <benchmark/benchmark.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -11,18 +18,27 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "app/random.h"
 #include "app/scene.h"
 #include "bench/osmesa_scene.h"
+#include "bench/peer_triangles.h"
 #include "bench/ratio_reporter.h"
+#include "bench/sdl_scene.h"
+#include "cpu/simd_level.h"
 #include "display/converters.h"
 #include "geometry/depth_sort.h"
 #include "geometry/matrix.h"
 #include "geometry/transform.h"
 #include "raster/mesh_renderer.h"
+
+extern char** environ;
 
 namespace {
 
@@ -164,61 +180,194 @@ void OsMesaFrame(benchmark::State& state) {
 }
 BENCHMARK(OsMesaFrame)->ComputeStatistics("min", Fastest);
 
-// Once, before timing: both renderers draw the first frame of the same scene.
-// The pixels they light must agree to within a few percent, in number and in
-// place (edges are rasterized by different rules), or the peer is not drawing
-// the same picture and the ratio against it means nothing.
-bool PeerDrawsTheSameShape() {
-    auto ours = NewScene();
-    auto theirs = NewScene();
-    OsMesaScene peer;
-    if (!OpenOsMesaScene(peer)) {
-        std::printf("shape check: OSMesa context could not be created\n");
-        return false;
+// The same triangles through SDL's software renderer, with the faces that turn
+// away dropped beforehand by our rule, since it culls nothing.
+void SdlFrame(benchmark::State& state) {
+    auto scene = NewScene();
+    SdlScene peer;
+    if (!OpenSdlScene(peer)) {
+        state.SkipWithError("SDL software renderer could not be created");
+        return;
     }
-    StepFrame(*ours);
-    DrawOsMesaFrame(peer, *theirs);
+    for (auto _ : state) DrawSdlFrame(peer, *scene);
+    CloseSdlScene(peer);
+}
+BENCHMARK(SdlFrame)->ComputeStatistics("min", Fastest);
+
+// Once, before timing: each peer draws the first frame of the scene we draw.
+// The pixels it lights must agree with ours to within a few percent, in number
+// and in place (edges are rasterized by different rules), or the peer is not
+// drawing the same picture and the ratio against it means nothing.
+bool SameShape(const char* peerName, std::span<const std::uint32_t> peerPixels, const FrameBuffer& ours) {
     std::int64_t oursLit = 0;
-    for (const PackedColor pixel : ours->frameBuffer.pixels) oursLit += pixel != 0;
-    const std::int64_t peerLit = CountLitPixels(peer);
-    const std::int64_t bothLit = CountLitInBoth(peer, ours->frameBuffer);
-    CloseOsMesaScene(peer);
+    for (const PackedColor pixel : ours.pixels) oursLit += pixel != 0;
+    const std::int64_t peerLit = CountLitPixels(peerPixels);
+    const std::int64_t bothLit = CountLitInBoth(peerPixels, ours);
     const auto share = [&](std::int64_t count) { return static_cast<double>(count) / static_cast<double>(oursLit); };
     const bool same = std::abs(share(peerLit) - 1.0) < kShapeTolerance && share(bothLit) > 1.0 - kShapeTolerance;
-    std::printf("shape check: we light %lld pixels, OSMesa %lld (%+.2f%%), %.2f%% of ours lit by both: %s\n",
-                static_cast<long long>(oursLit), static_cast<long long>(peerLit), 100.0 * (share(peerLit) - 1.0),
-                100.0 * share(bothLit), same ? "same shape" : "DIFFERENT SHAPE");
+    std::printf("shape check: we light %lld pixels, %s %lld (%+.2f%%), %.2f%% of ours lit by both: %s\n",
+                static_cast<long long>(oursLit), peerName, static_cast<long long>(peerLit),
+                100.0 * (share(peerLit) - 1.0), 100.0 * share(bothLit), same ? "same shape" : "DIFFERENT SHAPE");
     return same;
 }
 
-// One line per pair: ours divided by the floor and by the OSMesa frame.
-void PrintRatioLines(const char* label, RatioReporter::Times floor, RatioReporter::Times ours,
-                     RatioReporter::Times peer) {
-    if (ours.wall <= 0) return;
-    std::printf("\nframe step + 32-bit conversion (%s): %.1f us wall, %.1f us processor\n", label, ours.wall / 1000.0,
-                ours.processor / 1000.0);
-    if (floor.wall > 0) {
-        std::printf("  / memory floor (memset + memcpy of 1228800 bytes, %.1f us): %.2fx wall, %.2fx processor\n",
-                    floor.wall / 1000.0, ours.wall / floor.wall, ours.processor / floor.processor);
+bool PeersDrawTheSameShape() {
+    auto ours = NewScene();
+    StepFrame(*ours);
+    bool same = true;
+    {
+        auto scene = NewScene();
+        OsMesaScene peer;
+        if (OpenOsMesaScene(peer)) {
+            DrawOsMesaFrame(peer, *scene);
+            same = SameShape("OSMesa", peer.pixels, ours->frameBuffer) && same;
+            CloseOsMesaScene(peer);
+        } else {
+            std::printf("shape check: OSMesa context could not be created\n");
+            same = false;
+        }
     }
-    if (peer.wall > 0) {
-        std::printf("  / OSMesa frame (%.1f us): %.3fx wall, %.3fx processor, i.e. %.1f (%.1f) times as fast\n",
-                    peer.wall / 1000.0, ours.wall / peer.wall, ours.processor / peer.processor, peer.wall / ours.wall,
-                    peer.processor / ours.processor);
+    auto scene = NewScene();
+    SdlScene peer;
+    if (!OpenSdlScene(peer)) {
+        std::printf("shape check: SDL software renderer could not be created\n");
+        return false;
+    }
+    DrawSdlFrame(peer, *scene);
+    same = SameShape("SDL", SdlScenePixels(peer), ours->frameBuffer) && same;
+    CloseSdlScene(peer);
+    return same;
+}
+
+// What one path's run hands back to the run that started it, through a pipe:
+// a plain record, since both ends are this same program.
+struct StageTimes {
+    RatioReporter::Times floor, frame, osMesa, sdl, clear, transform, sort, draw;
+};
+
+struct PathReport {
+    char path[16];
+    bool repeated;
+    StageTimes median, fastest;
+};
+
+constexpr const char* kReportFdVariable = "DEMO_FRAME_BENCH_REPORT_FD";
+
+StageTimes CollectTimes(const RatioReporter& reporter, const char* statistic) {
+    const auto times = [&](const char* name) { return reporter.Nanoseconds(name, statistic); };
+    return {times("MemoryFloor"), times("FrameStepAndConvert"), times("OsMesaFrame"), times("SdlFrame"),
+            times("StageClear"),  times("StageTransform"),      times("StageDepthSort"), times("StageDraw")};
+}
+
+// The run of one path: every benchmark at the level DEMO_SIMD chose, then the
+// report down the pipe.
+int RunOnePath(int reportFd) {
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    PathReport report{};
+    const std::string_view path = SimdLevelName(ChosenSimdLevel());
+    path.copy(report.path, std::min(path.size(), sizeof report.path - 1));
+    report.repeated = reporter.Repeated();
+    report.median = CollectTimes(reporter, "median");
+    report.fastest = CollectTimes(reporter, "min");
+    const bool sent = write(reportFd, &report, sizeof report) == static_cast<ssize_t>(sizeof report);
+    close(reportFd);
+    return sent ? 0 : 1;
+}
+
+// Our environment with DEMO_SIMD and the report's pipe set for one path.
+std::vector<std::string> EnvironmentFor(SimdLevel level, int reportFd) {
+    std::vector<std::string> environment;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const std::string_view text = *entry;
+        if (text.starts_with("DEMO_SIMD=") || text.starts_with(std::string(kReportFdVariable) + "=")) continue;
+        environment.emplace_back(text);
+    }
+    environment.push_back("DEMO_SIMD=" + std::string(SimdLevelName(level)));
+    environment.push_back(std::string(kReportFdVariable) + "=" + std::to_string(reportFd));
+    return environment;
+}
+
+std::vector<char*> NullTerminated(std::vector<std::string>& strings) {
+    std::vector<char*> pointers;
+    for (std::string& text : strings) pointers.push_back(text.data());
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+bool ReadWhole(int fd, PathReport& report) {
+    auto* bytes = reinterpret_cast<char*>(&report);
+    std::size_t got = 0;
+    while (got < sizeof report) {
+        const ssize_t count = read(fd, bytes + got, sizeof report - got);
+        if (count <= 0) return false;
+        got += static_cast<std::size_t>(count);
+    }
+    return true;
+}
+
+// Runs this program again, with the same arguments, at one level.
+std::optional<PathReport> RunPath(SimdLevel level, std::vector<std::string> arguments) {
+    int ends[2];
+    if (pipe(ends) != 0) return std::nullopt;
+    std::vector<std::string> environment = EnvironmentFor(level, ends[1]);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addclose(&actions, ends[0]);
+    std::printf("\n=== path %s (DEMO_SIMD=%s) ===\n", SimdLevelName(level).data(), SimdLevelName(level).data());
+    std::fflush(stdout);
+    pid_t child = 0;
+    const bool spawned = posix_spawn(&child, "/proc/self/exe", &actions, nullptr, NullTerminated(arguments).data(),
+                                     NullTerminated(environment).data()) == 0;
+    posix_spawn_file_actions_destroy(&actions);
+    close(ends[1]);
+    PathReport report{};
+    const bool received = spawned && ReadWhole(ends[0], report);
+    close(ends[0]);
+    int status = 0;
+    if (spawned) waitpid(child, &status, 0);
+    if (!received || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::printf("path %s: its run failed\n", SimdLevelName(level).data());
+        return std::nullopt;
+    }
+    return report;
+}
+
+using Clock = double RatioReporter::Times::*;
+
+void PrintPathTable(const std::vector<PathReport>& reports, const char* title, StageTimes PathReport::*statistic,
+                    Clock clock) {
+    std::printf("\n%s, %s time in microseconds:\n", title, clock == &RatioReporter::Times::wall ? "wall" : "processor");
+    std::printf("%-7s %10s %7s %7s %8s %8s %8s %6s %7s %9s %7s %7s\n", "path", "frame+cvt", "floor", "/floor",
+                "OSMesa", "xOSMesa", "SDL", "xSDL", "clear", "transform", "sort", "draw");
+    const auto us = [&](RatioReporter::Times times) { return times.*clock / 1000.0; };
+    const auto ratio = [&](RatioReporter::Times top, RatioReporter::Times bottom) {
+        return bottom.*clock > 0 ? top.*clock / bottom.*clock : 0.0;
+    };
+    for (const PathReport& report : reports) {
+        const StageTimes& t = report.*statistic;
+        std::printf("%-7s %10.1f %7.1f %6.2fx %8.1f %8.2f %8.1f %6.2f %7.1f %9.1f %7.1f %7.1f\n", report.path,
+                    us(t.frame), us(t.floor), ratio(t.frame, t.floor), us(t.osMesa), ratio(t.osMesa, t.frame),
+                    us(t.sdl), ratio(t.sdl, t.frame), us(t.clear), us(t.transform), us(t.sort), us(t.draw));
     }
 }
 
-void PrintRatios(const RatioReporter& reporter) {
-    const auto times = [&](const char* name, const char* statistic) { return reporter.Nanoseconds(name, statistic); };
-    if (!reporter.Repeated()) {
-        PrintRatioLines("one run", times("MemoryFloor", ""), times("FrameStepAndConvert", ""), times("OsMesaFrame", ""));
-        return;
+// Wall time is what a user waits for; on a machine busy with other work the
+// processor time, which leaves out the time others had the processor, is the
+// steadier of the two.
+void PrintPathTables(const std::vector<PathReport>& reports) {
+    for (const Clock clock : {&RatioReporter::Times::wall, &RatioReporter::Times::processor}) {
+        if (!reports.empty() && reports.front().repeated) {
+            PrintPathTable(reports, "Medians of the repetitions", &PathReport::median, clock);
+            PrintPathTable(reports, "Fastest repetitions", &PathReport::fastest, clock);
+        } else {
+            PrintPathTable(reports, "One run each", &PathReport::median, clock);
+        }
     }
-    for (const auto& [statistic, label] : {std::pair{"median", "medians of the repetitions"},
-                                           std::pair{"min", "fastest repetitions"}}) {
-        PrintRatioLines(label, times("MemoryFloor", statistic), times("FrameStepAndConvert", statistic),
-                        times("OsMesaFrame", statistic));
-    }
+    std::printf("\nframe+cvt: our frame step and its 32-bit conversion; floor: a memset and a memcpy of the\n"
+                "1228800-byte frame; xOSMesa, xSDL: how many times as fast as that peer's frame ours is.\n"
+                "Each path's figures come from its own run of every benchmark.\n");
 }
 
 }  // namespace
@@ -226,12 +375,19 @@ void PrintRatios(const RatioReporter& reporter) {
 int main(int argc, char** argv) {
     // Mesa's software rasterizer on this thread alone, like ours.
     setenv("LP_NUM_THREADS", "0", 1);
+    const std::vector<std::string> arguments(argv, argv + argc);  // before the library takes out its flags
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    const bool sameShape = PeerDrawsTheSameShape();
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    PrintRatios(reporter);
-    return sameShape ? 0 : 1;
+    if (const char* reportFd = std::getenv(kReportFdVariable)) return RunOnePath(std::atoi(reportFd));
+
+    const bool sameShape = PeersDrawTheSameShape();
+    std::vector<PathReport> reports;
+    bool everyPathRan = true;
+    for (const SimdLevel level : RunnableSimdLevels()) {
+        const std::optional<PathReport> report = RunPath(level, arguments);
+        if (report) reports.push_back(*report);
+        everyPathRan = everyPathRan && report.has_value();
+    }
+    PrintPathTables(reports);
+    return sameShape && everyPathRan ? 0 : 1;
 }

@@ -6,13 +6,12 @@
 #include <vector>
 
 #include "app/scene.h"
+#include "bench/peer_triangles.h"
 
 struct OsMesaScene {
     void* context = nullptr;
-    std::vector<std::uint32_t> pixels;      // the GL colour buffer
-    std::vector<float> positions;           // x, y per vertex, in screen pixels
-    std::vector<std::uint32_t> colors;      // RGBA bytes per vertex
-    std::vector<std::uint32_t> indices;     // three per face, back to front
+    std::vector<std::uint32_t> pixels;  // the GL colour buffer
+    PeerTriangles triangles;            // all faces: GL drops those turned away
 };
 
 bool OpenOsMesaScene(OsMesaScene& peer);
@@ -20,8 +19,3 @@ void CloseOsMesaScene(OsMesaScene& peer);
 
 // Advances the scene by one frame and draws it through OpenGL, ending with glFinish.
 void DrawOsMesaFrame(OsMesaScene& peer, Scene& scene);
-
-// How many pixels the last frame lit, and how many of them our frame lit too
-// (for checking that both draw the same shape in the same place).
-std::int64_t CountLitPixels(const OsMesaScene& peer);
-std::int64_t CountLitInBoth(const OsMesaScene& peer, const FrameBuffer& frame);
