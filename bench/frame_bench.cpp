@@ -211,22 +211,20 @@ bool SameShape(const char* peerName, std::span<const std::uint32_t> peerPixels, 
     return same;
 }
 
-bool PeersDrawTheSameShape() {
-    auto ours = NewScene();
-    StepFrame(*ours);
-    bool same = true;
-    {
-        auto scene = NewScene();
-        OsMesaScene peer;
-        if (OpenOsMesaScene(peer)) {
-            DrawOsMesaFrame(peer, *scene);
-            same = SameShape("OSMesa", peer.pixels, ours->frameBuffer) && same;
-            CloseOsMesaScene(peer);
-        } else {
-            std::printf("shape check: OSMesa context could not be created\n");
-            same = false;
-        }
+bool OsMesaDrawsTheSameShape(const FrameBuffer& ours) {
+    auto scene = NewScene();
+    OsMesaScene peer;
+    if (!OpenOsMesaScene(peer)) {
+        std::printf("shape check: OSMesa context could not be created\n");
+        return false;
     }
+    DrawOsMesaFrame(peer, *scene);
+    const bool same = SameShape("OSMesa", peer.pixels, ours);
+    CloseOsMesaScene(peer);
+    return same;
+}
+
+bool SdlDrawsTheSameShape(const FrameBuffer& ours) {
     auto scene = NewScene();
     SdlScene peer;
     if (!OpenSdlScene(peer)) {
@@ -234,9 +232,16 @@ bool PeersDrawTheSameShape() {
         return false;
     }
     DrawSdlFrame(peer, *scene);
-    same = SameShape("SDL", SdlScenePixels(peer), ours->frameBuffer) && same;
+    const bool same = SameShape("SDL", SdlScenePixels(peer), ours);
     CloseSdlScene(peer);
     return same;
+}
+
+bool PeersDrawTheSameShape() {
+    auto ours = NewScene();
+    StepFrame(*ours);
+    const bool osMesaSame = OsMesaDrawsTheSameShape(ours->frameBuffer);
+    return SdlDrawsTheSameShape(ours->frameBuffer) && osMesaSame;
 }
 
 // What one path's run hands back to the run that started it, through a pipe:
