@@ -70,11 +70,8 @@ std::int32_t ScreenFlip(const std::uint32_t* pixels) {
         std::exit(0);
     }
     if (!canvasOpen) return 0;
-    const auto rowBytes = static_cast<std::size_t>(frameWidth) * 4;
-    for (std::int32_t row = 0; row < frameHeight; ++row) {
-        ConvertRgba(pixels + static_cast<std::size_t>(row) * static_cast<std::size_t>(frameWidth),
-                    canvasBytes.data() + static_cast<std::size_t>(row) * rowBytes, frameWidth);
-    }
+    ConvertRows(ConvertRgba, pixels, frameWidth, canvasBytes.data(), std::ptrdiff_t{frameWidth} * 4, frameWidth,
+                frameHeight);
     PutOnCanvas(canvasBytes.data(), static_cast<int>(canvasBytes.size()));
     return 1;
 }
