@@ -37,6 +37,7 @@ void BuildScene(Scene& scene) {
     scene.angleZ = RandomStartAngle();
     scene.lightDir = {10.0f, 5.0f, 5.0f};
     NormalizeVec3(scene.lightDir);
+    SizeCornerCache(scene.corners, scene.vertices.size(), scene.faces.size());
 }
 
 void TurnAndSortScene(Scene& scene) {
@@ -59,7 +60,7 @@ void TurnAndSortScene(Scene& scene) {
 void StepFrame(Scene& scene) {
     ClearFrameBuffer(scene.frameBuffer);
     TurnAndSortScene(scene);
-    DrawMeshGouraud(scene.frameBuffer, scene.vertices, scene.faces, scene.lightDir);
+    DrawMeshGouraud(scene.frameBuffer, scene.vertices, scene.faces, scene.lightDir, scene.corners);
 }
 
 void SkipFrames(Scene& scene, std::int64_t count) {

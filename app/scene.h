@@ -6,6 +6,7 @@
 
 #include "geometry/mesh.h"
 #include "raster/frame_buffer.h"
+#include "raster/mesh_renderer.h"
 
 inline constexpr const char* kWindowTitle = "Quillon 32 - Kestav Opalix(Numbrae)";
 
@@ -17,6 +18,7 @@ struct Scene {
     FaceArray faces;
     std::int32_t angleX, angleY, angleZ;  // whole degrees
     Vec3 lightDir;
+    CornerCache corners;  // the renderer's, sized for the mesh at set-up
 };
 
 // Every field zero, and two zero records in each array: the state before the
@@ -24,8 +26,9 @@ struct Scene {
 void CreateScene(Scene& scene);
 
 // Everything after seeding, in this order: torus, normals, the three starting
-// angles (x, y, z, one random draw each) and the light direction. The caller
-// seeds the random generator first.
+// angles (x, y, z, one random draw each) and the light direction; then the
+// renderer's corner cache is sized for the torus. The caller seeds the random
+// generator first.
 void BuildScene(Scene& scene);
 
 // The frame step up to the drawing: each angle one degree on, the world

@@ -161,7 +161,7 @@ BENCHMARK(StageDepthSort)->ComputeStatistics("min", Fastest);
 void StageDraw(benchmark::State& state) {
     auto frame = std::make_unique<FrameBuffer>();
     ClearFrameBuffer(*frame);
-    OverSamples(state, [&](Scene& s) { DrawMeshGouraud(*frame, s.vertices, s.faces, s.lightDir); });
+    OverSamples(state, [&](Scene& s) { DrawMeshGouraud(*frame, s.vertices, s.faces, s.lightDir, s.corners); });
 }
 BENCHMARK(StageDraw)->ComputeStatistics("min", Fastest);
 

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "cpu/simd_level.h"
 #include "raster/fixed_point.h"
 #include "raster/frame_buffer.h"
 
@@ -20,6 +21,10 @@ void GouraudTriangle(FrameBuffer& frameBuffer, std::int32_t x1, std::int32_t y1,
                      std::int32_t y2, std::int32_t x3, std::int32_t y3, PackedColor c1,
                      PackedColor c2, PackedColor c3);
 
+// The two above are the reference, written as plainly as the algorithm reads.
+// The fast fill below must give the same bytes for every input, and the tests
+// hold it to that at every level.
+
 // One triangle as GouraudTriangle takes it: three corners and their colours.
 struct ScreenTriangle {
     std::int32_t x1, y1, x2, y2, x3, y3;
@@ -29,13 +34,7 @@ struct ScreenTriangle {
 // Fills the triangles in order, each exactly as GouraudTriangle would. Given
 // several at once, the fill works out the next triangles' edges while it
 // writes this one's rows.
-void GouraudTriangles(FrameBuffer& frameBuffer, const ScreenTriangle* triangles, std::size_t count);
+using TriangleListFill = void (*)(FrameBuffer& frameBuffer, const ScreenTriangle* triangles, std::size_t count);
 
-// The same two fills written plainly, one division and one pixel at a time.
-// They are the reference: the fast paths above must give the same bytes for
-// every input, and the tests hold them to it. Change both together.
-void GouraudSpanPlain(FrameBuffer& frameBuffer, std::int32_t x1, std::int32_t y, std::int32_t x2,
-                      Fixed16 r1, Fixed16 r2, Fixed16 g1, Fixed16 g2, Fixed16 b1, Fixed16 b2);
-void GouraudTrianglePlain(FrameBuffer& frameBuffer, std::int32_t x1, std::int32_t y1,
-                          std::int32_t x2, std::int32_t y2, std::int32_t x3, std::int32_t y3,
-                          PackedColor c1, PackedColor c2, PackedColor c3);
+// The fastest such fill a level has: GouraudTriangle one by one at Plain.
+TriangleListFill TriangleListFillFor(SimdLevel level);

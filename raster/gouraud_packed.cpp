@@ -1,23 +1,67 @@
+// The fast triangle fill: one packed walk over the triangle's rows, given a
+// row fill of 128, 256 or 512 bits, and the choice among them by level. A
+// pixel's three channels travel together in one register as four 32-bit lanes
+// (blue, green, red, x), 16.16 each, so that a side's values and its per-row
+// change are one register each.
 #include "raster/gouraud_packed.h"
-
-#if defined(__SSE2__)
 
 #include <algorithm>
 #include <array>
+#include <span>
 
-#include "raster/gouraud_sse2.h"
-
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#define DEMO_HAVE_PACKED_WALK 1
+#endif
+#if defined(DEMO_HAVE_PACKED_WALK) && defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 #include <immintrin.h>
-#define DEMO_HAVE_AVX2_WALK 1
+#define DEMO_HAVE_AVX2_ROW_FILL 1
+#define DEMO_AVX2 __attribute__((target("avx2")))
 #endif
 // Only on 64-bit builds: 32-bit Windows does not keep the stack aligned for
 // 64-byte registers.
-#if defined(DEMO_HAVE_AVX2_WALK) && defined(__x86_64__)
-#define DEMO_HAVE_AVX512_WALK 1
+#if defined(DEMO_HAVE_AVX2_ROW_FILL) && defined(__x86_64__)
+#define DEMO_HAVE_AVX512_ROW_FILL 1
+#define DEMO_AVX512 __attribute__((target("avx2,avx512f,avx512bw,avx512vl,avx512vbmi")))
 #endif
 
 namespace {
+
+void FillTrianglesPlain(FrameBuffer& frameBuffer, const ScreenTriangle* triangles, std::size_t count) {
+    for (const ScreenTriangle& t : std::span(triangles, count)) {
+        GouraudTriangle(frameBuffer, t.x1, t.y1, t.x2, t.y2, t.x3, t.y3, t.c1, t.c2, t.c3);
+    }
+}
+
+}  // namespace
+
+#if defined(DEMO_HAVE_PACKED_WALK)
+
+namespace {
+
+struct alignas(16) Lanes {
+    std::uint32_t v[4];
+};
+
+inline __m128i Load(const Lanes& lanes) { return _mm_load_si128(reinterpret_cast<const __m128i*>(lanes.v)); }
+
+// Each lane of n divided by d, truncated toward zero; |lane| < 2^27, d in 0..1023.
+inline __m128i DivideLanes(__m128i n, std::int32_t d) {
+    const __m128d r = _mm_set1_pd(packed_divide::kReciprocals[static_cast<std::size_t>(d)]);
+    const __m128i low = _mm_cvttpd_epi32(_mm_mul_pd(_mm_cvtepi32_pd(n), r));
+    const __m128i high = _mm_cvttpd_epi32(_mm_mul_pd(_mm_cvtepi32_pd(_mm_unpackhi_epi64(n, n)), r));
+    return _mm_unpacklo_epi64(low, high);
+}
+
+// (blue, green, red, x) as 16.16 lanes from a colour with a zero top byte and a
+// column in 0..32767.
+inline __m128i CornerLanes(PackedColor colour, std::int32_t x) {
+    const __m128i zero = _mm_setzero_si128();
+    __m128i lanes = _mm_cvtsi32_si128(static_cast<int>(colour));
+    lanes = _mm_unpacklo_epi16(_mm_unpacklo_epi8(lanes, zero), zero);
+    lanes = _mm_insert_epi16(lanes, static_cast<std::int16_t>(x), 6);
+    return _mm_slli_epi32(lanes, 16);
+}
 
 // A corner packed into one integer that sorts by row first: row in bits 34 and
 // up, column in bits 24-33, colour in bits 0-23.
@@ -40,15 +84,13 @@ inline void CompareExchange(std::uint64_t& a, std::uint64_t& b) {
 inline std::int32_t RowOf(std::uint64_t corner) { return static_cast<std::int32_t>(corner >> kRowShift); }
 
 inline __m128i LanesOf(std::uint64_t corner) {
-    return gouraud_sse2::CornerLanes(static_cast<PackedColor>(corner & 0x00FFFFFFu),
-                                     static_cast<std::int32_t>((corner >> 24) & 0x3FFu));
+    return CornerLanes(static_cast<PackedColor>(corner & 0x00FFFFFFu), static_cast<std::int32_t>((corner >> 24) & 0x3FFu));
 }
 
-// What both walks start from: the corners sorted by row exactly as the plain
+// What the walk starts from: the corners sorted by row exactly as the plain
 // fill sorts them (three compare-exchanges, in its order), and the per-row
 // change of each edge. The long edge's step equals (top - bottom) / (y1 - y3)
-// because truncation is symmetric. The sides' x values also travel apart as
-// plain integers, where their whole columns cost a shift.
+// because truncation is symmetric.
 struct PackedTriangle {
     PackedColor* topRowPixels;
     std::int32_t topRow, middleRow, bottomRow;
@@ -56,12 +98,10 @@ struct PackedTriangle {
     __m128i upperStep, lowerStep, longStep;
 };
 
-inline PackedTriangle SetUpTriangle(FrameBuffer& frameBuffer, std::int32_t x1, std::int32_t y1, std::int32_t x2,
-                                    std::int32_t y2, std::int32_t x3, std::int32_t y3, PackedColor c1,
-                                    PackedColor c2, PackedColor c3) {
-    std::uint64_t top = PackCorner(x1, y1, c1);
-    std::uint64_t middle = PackCorner(x2, y2, c2);
-    std::uint64_t bottom = PackCorner(x3, y3, c3);
+inline PackedTriangle SetUpTriangle(FrameBuffer& frameBuffer, const ScreenTriangle& s) {
+    std::uint64_t top = PackCorner(s.x1, s.y1, s.c1);
+    std::uint64_t middle = PackCorner(s.x2, s.y2, s.c2);
+    std::uint64_t bottom = PackCorner(s.x3, s.y3, s.c3);
     CompareExchange(top, middle);
     CompareExchange(top, bottom);
     CompareExchange(middle, bottom);
@@ -73,7 +113,6 @@ inline PackedTriangle SetUpTriangle(FrameBuffer& frameBuffer, std::int32_t x1, s
     t.top = LanesOf(top);
     t.middle = LanesOf(middle);
     const __m128i bottomLanes = LanesOf(bottom);
-    using gouraud_sse2::DivideLanes;
     t.upperStep = DivideLanes(_mm_sub_epi32(t.middle, t.top), t.middleRow - t.topRow);
     t.lowerStep = DivideLanes(_mm_sub_epi32(bottomLanes, t.middle), t.bottomRow - t.middleRow);
     t.longStep = DivideLanes(_mm_sub_epi32(bottomLanes, t.top), t.bottomRow - t.topRow);
@@ -83,108 +122,182 @@ inline PackedTriangle SetUpTriangle(FrameBuffer& frameBuffer, std::int32_t x1, s
 // The x lane of a side's values or steps.
 inline std::ptrdiff_t XOf(__m128i lanes) { return _mm_cvtsi128_si32(_mm_shuffle_epi32(lanes, 3)); }
 
-// One row's run, ordered as the plain fill orders its ends: the split side is
-// the first end, and keeps its colour when both ends share a column.
-struct RowRun {
-    std::ptrdiff_t left, count;
-    std::size_t exchanged;  // 1 when the long side is on the left
+// One side of the triangle as the walk carries it: its four lanes, and its x
+// again as a plain integer, where its whole column costs a shift.
+struct Side {
+    __m128i lanes;
+    std::ptrdiff_t x;
 };
 
-inline RowRun RunBetween(std::ptrdiff_t splitX, std::ptrdiff_t longX) {
-    const std::ptrdiff_t splitColumn = splitX >> 16;
-    const std::ptrdiff_t longColumn = longX >> 16;
+// All ones where the run's ends are exchanged.
+constexpr Lanes kExchangeMasks[2] = {{{0, 0, 0, 0}}, {{~0u, ~0u, ~0u, ~0u}}};
+
+// A row fill writes count >= 1 pixels from `pixel`, pixel k holding
+// start + k * (towardEnd / count) in each channel, the division truncated, and
+// composed as the plain fill composes it. It may read and write back the seven
+// pixels after the run, unchanged.
+using RowFill = void (*)(PackedColor* pixel, std::int32_t count, __m128i start, __m128i towardEnd);
+
+// One row: the run from the split side to the long side, ordered as the plain
+// span orders its ends. The split side is the first end, and keeps its colour
+// when both ends share a column.
+template <RowFill kFillRow>
+[[gnu::always_inline]] inline void FillRowBetween(PackedColor* row, const Side& split, const Side& longSide) {
+    const std::ptrdiff_t splitColumn = split.x >> 16;
+    const std::ptrdiff_t longColumn = longSide.x >> 16;
     const bool exchanged = longColumn < splitColumn;
     const std::ptrdiff_t left = exchanged ? longColumn : splitColumn;
     const std::ptrdiff_t right = exchanged ? splitColumn : longColumn;
-    return {left, right - left + 1, static_cast<std::size_t>(exchanged)};
+    const __m128i mask = Load(kExchangeMasks[exchanged]);
+    const __m128i difference = _mm_sub_epi32(longSide.lanes, split.lanes);
+    const __m128i start = _mm_add_epi32(split.lanes, _mm_and_si128(difference, mask));
+    const __m128i towardEnd = _mm_sub_epi32(_mm_xor_si128(difference, mask), mask);  // negated where exchanged
+    kFillRow(row + left, static_cast<std::int32_t>(right - left + 1), start, towardEnd);
 }
 
-// Lane masks selecting the long side's values where the run is exchanged.
-struct alignas(32) ExchangeMask {
-    std::int32_t lanes[8];
-};
-constexpr ExchangeMask kExchangeMasks[2] = {{{0, 0, 0, 0, 0, 0, 0, 0}}, {{-1, -1, -1, -1, -1, -1, -1, -1}}};
-
-inline void FillRowSse2(PackedColor* row, const RowRun& run, __m128i split, __m128i longSide) {
-    const __m128i mask = _mm_load_si128(reinterpret_cast<const __m128i*>(kExchangeMasks[run.exchanged].lanes));
-    const __m128i difference = _mm_sub_epi32(longSide, split);
-    const __m128i start = _mm_add_epi32(split, _mm_and_si128(difference, mask));
-    const __m128i towardEnd = _mm_sub_epi32(_mm_xor_si128(difference, mask), mask);
-    const auto count = static_cast<std::int32_t>(run.count);
-    gouraud_sse2::WriteSpan(row + run.left, count, start, gouraud_sse2::DivideLanes(towardEnd, count));
+// `rows` rows from `row` on, both sides stepping once per row; returns the row after them.
+template <RowFill kFillRow>
+[[gnu::always_inline]] inline PackedColor* WalkPart(PackedColor* row, std::int32_t rows, Side& split,
+                                                    __m128i splitStep, Side& longSide, __m128i longStep) {
+    const std::ptrdiff_t splitXStep = XOf(splitStep), longXStep = XOf(longStep);
+    for (; rows > 0; --rows, row += kFrameWidth) {
+        FillRowBetween<kFillRow>(row, split, longSide);
+        split = {_mm_add_epi32(split.lanes, splitStep), split.x + splitXStep};
+        longSide = {_mm_add_epi32(longSide.lanes, longStep), longSide.x + longXStep};
+    }
+    return row;
 }
 
-// A row fill that takes each side's values as one register of four lanes.
-using RowFill128 = void (*)(PackedColor* row, const RowRun& run, __m128i split, __m128i longSide);
-
-// Both parts of a triangle, row by row, with such a fill. Always inlined, so
-// that the fill is a direct call and itself inlined where its target allows.
-[[gnu::always_inline]] inline void WalkTriangle(const PackedTriangle& t, RowFill128 fillRow) {
-    PackedColor* row = t.topRowPixels;
-    __m128i split = t.top;
-    __m128i longSide = t.top;
-    std::ptrdiff_t splitX = XOf(t.top), longX = splitX;
-    const std::ptrdiff_t longXStep = XOf(t.longStep);
-    for (std::int32_t y = t.topRow, splitXStep = static_cast<std::int32_t>(XOf(t.upperStep)); y < t.middleRow;
-         ++y, row += kFrameWidth) {
-        fillRow(row, RunBetween(splitX, longX), split, longSide);
-        split = _mm_add_epi32(split, t.upperStep);
-        longSide = _mm_add_epi32(longSide, t.longStep);
-        splitX += splitXStep;
-        longX += longXStep;
-    }
-    split = t.middle;  // the lower part starts exactly at the middle corner
-    splitX = XOf(t.middle);
-    for (std::int32_t y = t.middleRow, splitXStep = static_cast<std::int32_t>(XOf(t.lowerStep)); y <= t.bottomRow;
-         ++y, row += kFrameWidth) {
-        fillRow(row, RunBetween(splitX, longX), split, longSide);
-        split = _mm_add_epi32(split, t.lowerStep);
-        longSide = _mm_add_epi32(longSide, t.longStep);
-        splitX += splitXStep;
-        longX += longXStep;
-    }
+// The upper part, rows top to middle - 1, then the lower part, rows middle to bottom.
+template <RowFill kFillRow>
+[[gnu::always_inline]] inline void WalkTriangle(const PackedTriangle& t) {
+    Side split{t.top, XOf(t.top)};
+    Side longSide = split;
+    PackedColor* row = WalkPart<kFillRow>(t.topRowPixels, t.middleRow - t.topRow, split, t.upperStep, longSide,
+                                          t.longStep);
+    split = {t.middle, XOf(t.middle)};  // the lower part starts exactly at the middle corner
+    WalkPart<kFillRow>(row, t.bottomRow - t.middleRow + 1, split, t.lowerStep, longSide, t.longStep);
 }
 
 // Triangles are set up a batch ahead of their walks: the corner sorting and
 // the divisions of the next triangles then overlap the rows being written,
-// instead of waiting behind the mispredicted end of the last row loop.
+// instead of waiting behind the mispredicted end of the last row loop. A
+// triangle the walk cannot take goes to the plain fill in its place in the
+// order, since later triangles paint over earlier ones.
 constexpr std::size_t kSetUpAhead = 16;
 
-using TriangleWalk = void (*)(const PackedTriangle& t);
-
-template <TriangleWalk kWalk>
-[[gnu::always_inline]] inline void FillEachTriangle(FrameBuffer& frameBuffer, const ScreenTriangle* triangles,
-                                                    std::size_t count) {
+template <RowFill kFillRow>
+[[gnu::always_inline]] inline void FillTrianglesPacked(FrameBuffer& frameBuffer, const ScreenTriangle* triangles,
+                                                       std::size_t count) {
     PackedTriangle setUp[kSetUpAhead];
-    for (std::size_t first = 0; first < count; first += kSetUpAhead) {
-        const std::size_t batch = std::min(count - first, kSetUpAhead);
-        for (std::size_t k = 0; k < batch; ++k) {
-            const ScreenTriangle& t = triangles[first + k];
-            setUp[k] = SetUpTriangle(frameBuffer, t.x1, t.y1, t.x2, t.y2, t.x3, t.y3, t.c1, t.c2, t.c3);
+    for (std::size_t next = 0; next < count;) {
+        // The run of triangles from here that the walk takes, then the one that ends it.
+        std::size_t runEnd = next;
+        while (runEnd < count && FitsPackedWalk(triangles[runEnd])) ++runEnd;
+        while (next < runEnd) {
+            const std::size_t batch = std::min(runEnd - next, kSetUpAhead);
+            for (std::size_t k = 0; k < batch; ++k) setUp[k] = SetUpTriangle(frameBuffer, triangles[next + k]);
+            for (std::size_t k = 0; k < batch; ++k) WalkTriangle<kFillRow>(setUp[k]);
+            next += batch;
         }
-        for (std::size_t k = 0; k < batch; ++k) kWalk(setUp[k]);
+        if (next < count) FillTrianglesPlain(frameBuffer, &triangles[next++], 1);
     }
 }
 
-inline void WalkSse2(const PackedTriangle& t) { WalkTriangle(t, FillRowSse2); }
+// The last one to eight pixels of a run go out as two groups of four merged
+// with what the frame holds: `take` selects the new pixels (and clears their top
+// byte, where the x lane lands), `keep` the frame's own.
+struct TailMasks {
+    Lanes take[2];
+    Lanes keep[2];
+};
+
+constexpr auto kTailMasks = [] {
+    std::array<TailMasks, 9> masks{};
+    for (std::uint32_t count = 0; count <= 8; ++count) {
+        for (std::uint32_t lane = 0; lane < 8; ++lane) {
+            const bool fresh = lane < count;
+            masks[count].take[lane / 4].v[lane % 4] = fresh ? 0x00FFFFFFu : 0u;
+            masks[count].keep[lane / 4].v[lane % 4] = fresh ? 0u : 0xFFFFFFFFu;
+        }
+    }
+    return masks;
+}();
+
+// Four pixels from the lanes of four consecutive pixels. Blue, green and red
+// must lie in 0..0x00FFFFFF, where the integer part is the byte the pixel
+// shows; the x lane may hold anything and lands in the top byte.
+inline __m128i PackFour(__m128i p0, __m128i p1, __m128i p2, __m128i p3) {
+    const __m128i p01 = _mm_packs_epi32(_mm_srli_epi32(p0, 16), _mm_srli_epi32(p1, 16));
+    const __m128i p23 = _mm_packs_epi32(_mm_srli_epi32(p2, 16), _mm_srli_epi32(p3, 16));
+    return _mm_packus_epi16(p01, p23);
+}
+
+inline __m128i Merge(__m128i fresh, const PackedColor* pixel, const Lanes& take, const Lanes& keep) {
+    const __m128i old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixel));
+    return _mm_or_si128(_mm_and_si128(fresh, Load(take)), _mm_and_si128(old, Load(keep)));
+}
+
+inline void Store(PackedColor* pixel, __m128i value) { _mm_storeu_si128(reinterpret_cast<__m128i*>(pixel), value); }
+
+// Four pixels a group. Runs of up to eight pixels, three in four of a frame's,
+// take no data-dependent branch.
+inline void FillRow128(PackedColor* pixel, std::int32_t count, __m128i start, __m128i towardEnd) {
+    const __m128i step = DivideLanes(towardEnd, count);
+    __m128i p0 = start;
+    __m128i p1 = _mm_add_epi32(p0, step);
+    __m128i p2 = _mm_add_epi32(p1, step);
+    __m128i p3 = _mm_add_epi32(p2, step);
+    const __m128i fourSteps = _mm_slli_epi32(step, 2);
+    const auto advance = [&] {
+        p0 = _mm_add_epi32(p0, fourSteps);
+        p1 = _mm_add_epi32(p1, fourSteps);
+        p2 = _mm_add_epi32(p2, fourSteps);
+        p3 = _mm_add_epi32(p3, fourSteps);
+    };
+    while (count > 8) {
+        Store(pixel, _mm_and_si128(PackFour(p0, p1, p2, p3), _mm_set1_epi32(0x00FFFFFF)));
+        advance();
+        pixel += 4;
+        count -= 4;
+    }
+    const TailMasks& masks = kTailMasks[static_cast<std::size_t>(count)];
+    const __m128i first = PackFour(p0, p1, p2, p3);
+    advance();
+    const __m128i second = PackFour(p0, p1, p2, p3);
+    const __m128i firstMerged = Merge(first, pixel, masks.take[0], masks.keep[0]);
+    const __m128i secondMerged = Merge(second, pixel + 4, masks.take[1], masks.keep[1]);
+    Store(pixel, firstMerged);
+    Store(pixel + 4, secondMerged);
+}
+
+// The SSE2 level: the walk with the 128-bit row fill.
+void FillTrianglesSse2(FrameBuffer& f, const ScreenTriangle* t, std::size_t n) {
+    FillTrianglesPacked<FillRow128>(f, t, n);
+}
 
 }  // namespace
 
-void FillTrianglesPackedSse2(FrameBuffer& frameBuffer, const ScreenTriangle* triangles, std::size_t count) {
-    FillEachTriangle<WalkSse2>(frameBuffer, triangles, count);
-}
+#endif
 
-#if defined(DEMO_HAVE_AVX2_WALK)
+#if defined(DEMO_HAVE_AVX2_ROW_FILL)
 
 namespace {
 
-#define DEMO_AVX2 __attribute__((target("avx2")))
+// DivideLanes in one register of four doubles.
+DEMO_AVX2 inline __m128i DivideLanesAvx(__m128i n, std::int32_t d) {
+    const __m256d r = _mm256_set1_pd(packed_divide::kReciprocals[static_cast<std::size_t>(d)]);
+    return _mm256_cvttpd_epi32(_mm256_mul_pd(_mm256_cvtepi32_pd(n), r));
+}
 
-// Eight pixels at a time. The side values travel in both halves of a 256-bit
-// register, so that a run's first pixel is already in both; four registers
-// then hold pixels (0, 4), (1, 5), (2, 6) and (3, 7), and one byte shuffle of
-// each takes every channel's whole level (the third byte of its lane) to the
-// pixel's place, with a zero top byte. The channels must lie in 0..0x00FFFFFF.
+DEMO_AVX2 inline __m256i BothHalves(__m128i lanes) {
+    return _mm256_inserti128_si256(_mm256_castsi128_si256(lanes), lanes, 1);
+}
+
+// Eight pixels a group. The lanes travel in both halves of a 256-bit register,
+// so that four registers hold pixels (0, 4), (1, 5), (2, 6) and (3, 7), and one
+// byte shuffle of each takes every channel's whole level (the third byte of its
+// lane) to the pixel's place, with a zero top byte.
 struct EightPixels {
     __m256i p04, p15, p26, p37;
 };
@@ -219,41 +332,15 @@ DEMO_AVX2 inline __m256i ComposeEight(const EightPixels& p) {
                            _mm256_or_si256(Placed(p.p26, 2), Placed(p.p37, 3)));
 }
 
-DEMO_AVX2 inline __m256i LoadEight(const void* lanes) {
-    return _mm256_loadu_si256(static_cast<const __m256i*>(lanes));
-}
-
-DEMO_AVX2 inline __m256i BothHalves(__m128i lanes) {
-    return _mm256_inserti128_si256(_mm256_castsi128_si256(lanes), lanes, 1);
-}
-
-// +1 in every lane, or -1 where the run is exchanged: the sign of the long
-// side's values minus the split side's, toward the run's last end.
-struct alignas(32) ExchangeSign {
-    std::int32_t lanes[8];
-};
-constexpr ExchangeSign kExchangeSigns[2] = {{{1, 1, 1, 1, 1, 1, 1, 1}}, {{-1, -1, -1, -1, -1, -1, -1, -1}}};
-
-// One row's run: the same pixels as FillRowSse2, eight per group, the
-// division in one register of four doubles.
-DEMO_AVX2 inline void FillRowAvx2(PackedColor* row, const RowRun& run, __m256i split, __m256i longSide) {
-    const __m256i sign = _mm256_load_si256(reinterpret_cast<const __m256i*>(kExchangeSigns[run.exchanged].lanes));
-    const __m256i difference = _mm256_sub_epi32(longSide, split);
-    const __m256i start = _mm256_blendv_epi8(split, longSide, sign);
-    const __m256i towardEnd = _mm256_sign_epi32(difference, sign);
-    const __m128i step = _mm256_cvttpd_epi32(_mm256_mul_pd(
-        _mm256_cvtepi32_pd(_mm256_castsi256_si128(towardEnd)),
-        _mm256_broadcast_sd(gouraud_sse2::kReciprocals[static_cast<std::size_t>(run.count)].lanes)));
-    const __m256i steps = BothHalves(step);
+DEMO_AVX2 inline void FillRow256(PackedColor* pixel, std::int32_t count, __m128i start, __m128i towardEnd) {
+    const __m256i steps = BothHalves(DivideLanesAvx(towardEnd, count));
     const __m256i twoSteps = _mm256_add_epi32(steps, steps);
     const __m256i fourSteps = _mm256_add_epi32(twoSteps, twoSteps);
     EightPixels p;
-    p.p04 = _mm256_add_epi32(start, _mm256_blend_epi32(_mm256_setzero_si256(), fourSteps, 0xF0));
+    p.p04 = _mm256_add_epi32(BothHalves(start), _mm256_blend_epi32(_mm256_setzero_si256(), fourSteps, 0xF0));
     p.p15 = _mm256_add_epi32(p.p04, steps);
     p.p26 = _mm256_add_epi32(p.p15, steps);
     p.p37 = _mm256_add_epi32(p.p26, steps);
-    PackedColor* pixel = row + run.left;
-    std::ptrdiff_t count = run.count;
     while (count > 8) [[unlikely]] {
         const __m256i eightSteps = _mm256_add_epi32(fourSteps, fourSteps);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(pixel), ComposeEight(p));
@@ -266,65 +353,21 @@ DEMO_AVX2 inline void FillRowAvx2(PackedColor* row, const RowRun& run, __m256i s
     }
     // The last one to eight pixels, merged with the frame's own (the byte
     // shuffles left the new pixels' top bytes zero).
-    const __m256i keep = LoadEight(gouraud_sse2::kTailMasks[static_cast<std::size_t>(count)].keep);
+    const __m256i keep = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kTailMasks[static_cast<std::size_t>(count)].keep));
     const __m256i old = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pixel));
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(pixel), _mm256_blendv_epi8(ComposeEight(p), old, keep));
 }
 
-// Both parts of a triangle, row by row, eight pixels per group.
-DEMO_AVX2 inline void WalkAvx2(const PackedTriangle& t) {
-    PackedColor* row = t.topRowPixels;
-    __m256i split = BothHalves(t.top);
-    __m256i longSide = split;
-    const __m256i upperStep = BothHalves(t.upperStep), lowerStep = BothHalves(t.lowerStep),
-                  longStep = BothHalves(t.longStep);
-    std::ptrdiff_t splitX = XOf(t.top), longX = splitX;
-    const std::ptrdiff_t longXStep = XOf(t.longStep);
-    for (std::int32_t y = t.topRow, splitXStep = static_cast<std::int32_t>(XOf(t.upperStep)); y < t.middleRow;
-         ++y, row += kFrameWidth) {
-        FillRowAvx2(row, RunBetween(splitX, longX), split, longSide);
-        split = _mm256_add_epi32(split, upperStep);
-        longSide = _mm256_add_epi32(longSide, longStep);
-        splitX += splitXStep;
-        longX += longXStep;
-    }
-    split = BothHalves(t.middle);  // the lower part starts exactly at the middle corner
-    splitX = XOf(t.middle);
-    for (std::int32_t y = t.middleRow, splitXStep = static_cast<std::int32_t>(XOf(t.lowerStep)); y <= t.bottomRow;
-         ++y, row += kFrameWidth) {
-        FillRowAvx2(row, RunBetween(splitX, longX), split, longSide);
-        split = _mm256_add_epi32(split, lowerStep);
-        longSide = _mm256_add_epi32(longSide, longStep);
-        splitX += splitXStep;
-        longX += longXStep;
-    }
+// The AVX2 level: the walk with the 256-bit row fill, all compiled for AVX2.
+DEMO_AVX2 void FillTrianglesAvx2(FrameBuffer& f, const ScreenTriangle* t, std::size_t n) {
+    FillTrianglesPacked<FillRow256>(f, t, n);
 }
 
 }  // namespace
 
-DEMO_AVX2 void FillTrianglesPackedAvx2(FrameBuffer& frameBuffer, const ScreenTriangle* triangles, std::size_t count) {
-    FillEachTriangle<WalkAvx2>(frameBuffer, triangles, count);
-}
-
-bool ProcessorHasAvx2() {
-    static const bool has = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
-    return has;
-}
-
-#else
-
-void FillTrianglesPackedAvx2(FrameBuffer& frameBuffer, const ScreenTriangle* triangles, std::size_t count) {
-    FillTrianglesPackedSse2(frameBuffer, triangles, count);
-}
-
-bool ProcessorHasAvx2() { return false; }
-
 #endif
 
-#if defined(DEMO_HAVE_AVX512_WALK)
+#if defined(DEMO_HAVE_AVX512_ROW_FILL)
 
 // GCC 12's AVX-512 intrinsics start some results from a deliberately
 // undefined register, which -Wmaybe-uninitialized reports where they inline.
@@ -334,8 +377,6 @@ bool ProcessorHasAvx2() { return false; }
 #endif
 
 namespace {
-
-#define DEMO_AVX512 __attribute__((target("avx2,avx512f,avx512bw,avx512vl,avx512vbmi")))
 
 // Eight pixels from two registers of four pixels' lanes each: pixel p takes
 // bytes 2, 6 and 10 (the whole levels of blue, green and red) of its lane
@@ -368,23 +409,14 @@ struct alignas(64) LaneMultipliers {
 };
 constexpr LaneMultipliers kLaneMultipliers = {{0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3}};
 
-// One row's run: the same pixels as FillRowSse2, eight per group, the last
-// group written with a store masked to the run's own pixels.
-DEMO_AVX512 inline void FillRowAvx512(PackedColor* row, const RowRun& run, __m128i split, __m128i longSide) {
-    const auto exchanged = static_cast<__mmask8>(0 - run.exchanged);
-    const __m128i difference = _mm_sub_epi32(longSide, split);
-    const __m128i start = _mm_mask_blend_epi32(exchanged, split, longSide);
-    const __m128i towardEnd = _mm_mask_sub_epi32(difference, exchanged, _mm_setzero_si128(), difference);
-    const __m128i step = _mm256_cvttpd_epi32(_mm256_mul_pd(
-        _mm256_cvtepi32_pd(towardEnd),
-        _mm256_broadcast_sd(gouraud_sse2::kReciprocals[static_cast<std::size_t>(run.count)].lanes)));
-    const __m512i steps = _mm512_broadcast_i32x4(step);
+// Eight pixels a group, the last group written with a store masked to the
+// run's own pixels.
+DEMO_AVX512 inline void FillRow512(PackedColor* pixel, std::int32_t count, __m128i start, __m128i towardEnd) {
+    const __m512i steps = _mm512_broadcast_i32x4(DivideLanesAvx(towardEnd, count));
     const __m512i fourSteps = _mm512_slli_epi32(steps, 2);
     __m512i firstFour = _mm512_add_epi32(_mm512_broadcast_i32x4(start),
                                          _mm512_mullo_epi32(steps, _mm512_load_si512(kLaneMultipliers.lanes)));
     __m512i nextFour = _mm512_add_epi32(firstFour, fourSteps);
-    PackedColor* pixel = row + run.left;
-    std::ptrdiff_t count = run.count;
     while (count > 8) [[unlikely]] {
         const __m512i eightSteps = _mm512_add_epi32(fourSteps, fourSteps);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(pixel), ComposeEight(firstFour, nextFour));
@@ -396,36 +428,33 @@ DEMO_AVX512 inline void FillRowAvx512(PackedColor* row, const RowRun& run, __m12
     _mm256_mask_storeu_epi32(pixel, static_cast<__mmask8>((1u << count) - 1), ComposeEight(firstFour, nextFour));
 }
 
-DEMO_AVX512 inline void WalkAvx512(const PackedTriangle& t) { WalkTriangle(t, FillRowAvx512); }
+// The AVX-512 level: the walk with the 512-bit row fill.
+DEMO_AVX512 void FillTrianglesAvx512(FrameBuffer& f, const ScreenTriangle* t, std::size_t n) {
+    FillTrianglesPacked<FillRow512>(f, t, n);
+}
 
 }  // namespace
-
-DEMO_AVX512 void FillTrianglesPackedAvx512(FrameBuffer& frameBuffer, const ScreenTriangle* triangles,
-                                           std::size_t count) {
-    FillEachTriangle<WalkAvx512>(frameBuffer, triangles, count);
-}
-
-bool ProcessorHasAvx512Walk() {
-    static const bool has = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-               __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi");
-    }();
-    return has;
-}
 
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
 #endif
 
-#else
-
-void FillTrianglesPackedAvx512(FrameBuffer& frameBuffer, const ScreenTriangle* triangles, std::size_t count) {
-    FillTrianglesPackedAvx2(frameBuffer, triangles, count);
-}
-
-bool ProcessorHasAvx512Walk() { return false; }
-
 #endif
 
+// The levels this build leaves out have no fill of their own.
+#if !defined(DEMO_HAVE_PACKED_WALK)
+constexpr TriangleListFill FillTrianglesSse2 = nullptr, FillTrianglesAvx2 = nullptr, FillTrianglesAvx512 = nullptr;
+#elif !defined(DEMO_HAVE_AVX2_ROW_FILL)
+constexpr TriangleListFill FillTrianglesAvx2 = nullptr, FillTrianglesAvx512 = nullptr;
+#elif !defined(DEMO_HAVE_AVX512_ROW_FILL)
+constexpr TriangleListFill FillTrianglesAvx512 = nullptr;
 #endif
+
+namespace {
+
+constexpr SimdPaths<TriangleListFill> kTriangleListFills = {FillTrianglesPlain, FillTrianglesSse2, FillTrianglesAvx2,
+                                                            FillTrianglesAvx512};
+
+}  // namespace
+
+TriangleListFill TriangleListFillFor(SimdLevel level) { return PathFor(kTriangleListFills, level); }

@@ -1,45 +1,47 @@
-// The triangle fill for the triangles a mesh on the screen is made of, with a
-// pixel's channels packed in one register: one walk for SSE2, one for AVX2 and
-// one for AVX-512. GouraudTriangles chooses among them and the general fill.
+// The fast triangle fill's two rules, which its tests also check directly:
+// which triangles its packed walk takes, and how it divides without a divide
+// instruction. The walk itself is in gouraud_packed.cpp.
 #pragma once
 
-#include <cstddef>
+#include <array>
+#include <bit>
 #include <cstdint>
 
 #include "raster/frame_buffer.h"
 #include "raster/gouraud.h"
 
-#if defined(__SSE2__)
-
-// Whether the packed walks may fill this triangle: every corner on the screen
-// and above the last row, every colour with a zero top byte. They then give
-// exactly the pixels of GouraudTrianglePlain: there is nothing to clip, every
-// side value stays between two corners' values (steps truncate toward zero),
-// so every channel stays in 0..0x00FF0000, and every run has seven more pixels
-// of frame after it for the packed writers' last group. Inline: it is asked of
-// every triangle of every frame.
-inline bool FitsPackedTriangle(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2,
-                               std::int32_t x3, std::int32_t y3, PackedColor c1, PackedColor c2, PackedColor c3) {
+// Whether the packed walk may fill this triangle: every corner on the screen
+// and above the last row, every colour with a zero top byte. It then gives
+// exactly the pixels of GouraudTriangle: there is nothing to clip, every side
+// value stays between two corners' values (steps truncate toward zero), so
+// every channel stays in 0..0x00FF0000, and every run has seven more pixels of
+// frame after it for the row fills' last group. Any other triangle takes
+// GouraudTriangle itself.
+inline bool FitsPackedWalk(const ScreenTriangle& t) {
     const auto fits = [](std::int32_t x, std::int32_t y) {
         return static_cast<std::uint32_t>(x) < static_cast<std::uint32_t>(kFrameWidth) &&
                static_cast<std::uint32_t>(y) < static_cast<std::uint32_t>(kFrameHeight - 1);
     };
-    return fits(x1, y1) && fits(x2, y2) && fits(x3, y3) && ((c1 | c2 | c3) >> 24) == 0;
+    return fits(t.x1, t.y1) && fits(t.x2, t.y2) && fits(t.x3, t.y3) && ((t.c1 | t.c2 | t.c3) >> 24) == 0;
 }
 
-// Each walk over a list of triangles that all fit, in order: the triangles'
-// edges are worked out a few triangles ahead of the rows being written. The
-// AVX2 walk only where ProcessorHasAvx2(); the AVX-512 one only where
-// ProcessorHasAvx512Walk(), and on 32-bit builds it is the AVX2 walk.
-void FillTrianglesPackedSse2(FrameBuffer& frameBuffer, const ScreenTriangle* triangles, std::size_t count);
-void FillTrianglesPackedAvx2(FrameBuffer& frameBuffer, const ScreenTriangle* triangles, std::size_t count);
-void FillTrianglesPackedAvx512(FrameBuffer& frameBuffer, const ScreenTriangle* triangles, std::size_t count);
+// Exact truncating division by multiplying with a reciprocal, in double
+// precision: for |n| < 2^27 and d in 1..1023, trunc(n * r) = trunc(n / d) when
+// r is 1/d rounded up. Where n / d is a whole q, n * r >= q and stays far below
+// q + 1; otherwise n / d is at least 1/d below the next whole number while
+// n * r exceeds n / d by under 2^27 * 2^-51, and rounding the product cannot
+// close a gap of 1/1023. Division by 0 is given as 0 (a flat edge has no
+// steps). Every quotient of the walk fits: edge heights below 479 and run
+// lengths up to 640, 16.16 differences of columns and levels below 2^26.
+namespace packed_divide {
+inline constexpr std::int32_t kDivisorLimit = 1024;
+inline constexpr std::int32_t kNumeratorLimit = 1 << 27;
 
-// Whether this processor, and the system, run AVX2 code.
-bool ProcessorHasAvx2();
-
-// Whether this processor, and the system, run the AVX-512 walk (F, BW, VL and
-// VBMI); always false on 32-bit builds.
-bool ProcessorHasAvx512Walk();
-
-#endif
+inline constexpr auto kReciprocals = [] {
+    std::array<double, kDivisorLimit> reciprocals{};
+    for (std::size_t d = 1; d < reciprocals.size(); ++d) {
+        reciprocals[d] = std::bit_cast<double>(std::bit_cast<std::uint64_t>(1.0 / static_cast<double>(d)) + 1);
+    }
+    return reciprocals;
+}();
+}  // namespace packed_divide

@@ -1,11 +1,5 @@
 #include "raster/mesh_renderer.h"
 
-#include <algorithm>
-#include <array>
-#include <cmath>
-#include <cstdint>
-
-#include "cpu/simd_level.h"
 #include "geometry/rounding.h"
 #include "geometry/vertex_lanes.h"
 #include "raster/gouraud.h"
@@ -15,14 +9,6 @@
 #endif
 
 namespace {
-
-struct ScreenPoint {
-    std::int32_t x, y;
-};
-
-ScreenPoint RoundedScreenPosition(const Vertex& vertex) {
-    return {RoundToInt32(vertex.sx), RoundToInt32(vertex.sy)};
-}
 
 // Whether a * b - c * d is positive, exactly, for factors below 2^33 in
 // magnitude (differences of 32-bit coordinates), whose products overflow 64
@@ -40,15 +26,23 @@ bool DifferenceOfProductsIsPositive(std::int64_t a, std::int64_t b, std::int64_t
     return top > 0 || (top == 0 && (middle | low16) != 0);
 }
 
-bool FacesViewer(ScreenPoint p0, ScreenPoint p1, ScreenPoint p2) {
-    const std::int64_t a = std::int64_t{p1.x} - p0.x, b = std::int64_t{p0.y} - p2.y;
-    const std::int64_t c = std::int64_t{p1.y} - p0.y, d = std::int64_t{p0.x} - p2.x;
-    constexpr std::int64_t kSafe = std::int64_t{1} << 31;  // products stay below 2^62
-    if (a > -kSafe && a < kSafe && b > -kSafe && b < kSafe && c > -kSafe && c < kSafe &&
-        d > -kSafe && d < kSafe) {
-        return a * b - c * d > 0;
-    }
-    return DifferenceOfProductsIsPositive(a, b, c, d);
+// Corners within 2^30 of the origin both ways, as the demo's always are: the
+// orientation test's differences then lie within 2^31 and its products fit in
+// 64 bits. Worked in unsigned arithmetic, where x + 2^30 lies below 2^31
+// exactly for such an x.
+constexpr std::uint32_t kNear = 1u << 30;
+
+std::uint32_t FarBits(ScreenPoint p) {
+    return (static_cast<std::uint32_t>(p.x) + kNear) | (static_cast<std::uint32_t>(p.y) + kNear);
+}
+
+bool IsNear(ScreenPoint p) { return FarBits(p) < 2 * kNear; }
+
+// FacesViewer for near corners.
+bool NearFacesViewer(ScreenPoint p0, ScreenPoint p1, ScreenPoint p2) {
+    return (std::int64_t{p1.x} - p0.x) * (std::int64_t{p0.y} - p2.y) -
+               (std::int64_t{p1.y} - p0.y) * (std::int64_t{p0.x} - p2.x) >
+           0;
 }
 
 // Clamped to 0..1; NaN counts as facing away. Written as the two selections
@@ -68,102 +62,16 @@ float Intensity(const Vertex& vertex, Vec3 light) {
 #endif
 }
 
-}  // namespace
-
-bool FacesViewer(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1, std::int32_t x2,
-                 std::int32_t y2) {
-    return FacesViewer(ScreenPoint{x0, y0}, ScreenPoint{x1, y1}, ScreenPoint{x2, y2});
-}
-
-PackedColor LitCornerColor(const Vertex& vertex, Vec3 lightDir) {
-    const float intensity = Intensity(vertex, lightDir);
-    const auto channel = [&](float level) {
-        return static_cast<std::uint32_t>(RoundToInt32(static_cast<double>(level) * intensity));
-    };
-    return channel(vertex.r) << 16 | channel(vertex.g) << 8 | channel(vertex.b);
-}
-
-namespace {
-
-// Meshes up to this size keep each vertex's screen corner and lit colour in a
-// table on the stack: worked out once per vertex instead of once per corner of
-// every face that uses it.
-constexpr std::size_t kCachedMeshLimit = 4096;
-
-struct CornerCache {
-    std::array<ScreenPoint, kCachedMeshLimit> points;
-    std::array<PackedColor, kCachedMeshLimit> colours;
-};
-
-void DrawFaceByFace(FrameBuffer& frameBuffer, const VertexArray& vertices, const FaceArray& faces,
-                    Vec3 lightDir) {
-    const auto vertexAt = [&](std::int32_t index) -> const Vertex& {
-        return vertices[static_cast<std::size_t>(index)];
-    };
-    for (const Face& slot : faces) {
-        // The slot names the face to draw; its corners are in that face's own slot.
-        const Face& face = faces[static_cast<std::size_t>(slot.order)];
-        const Vertex& v0 = vertexAt(face.vert0);
-        const Vertex& v1 = vertexAt(face.vert1);
-        const Vertex& v2 = vertexAt(face.vert2);
-        const ScreenPoint p0 = RoundedScreenPosition(v0);
-        const ScreenPoint p1 = RoundedScreenPosition(v1);
-        const ScreenPoint p2 = RoundedScreenPosition(v2);
-        // Back faces, and faces that collapse onto a line, cost no lighting.
-        if (!FacesViewer(p0, p1, p2)) continue;
-        GouraudTriangle(frameBuffer, p0.x, p0.y, p1.x, p1.y, p2.x, p2.y,
-                        LitCornerColor(v0, lightDir), LitCornerColor(v1, lightDir),
-                        LitCornerColor(v2, lightDir));
-    }
-}
-
-// Corners within this distance of the origin, in both directions, keep the
-// orientation test within 32 bits: differences below 2^15, products below 2^30.
-constexpr std::int32_t kNearCoordinate = 1 << 14;
-
-// Worked in unsigned arithmetic, which wraps for corners far off either way.
-bool IsNear(ScreenPoint p) {
-    constexpr auto kOffset = static_cast<std::uint32_t>(kNearCoordinate);
-    return static_cast<std::uint32_t>(p.x) + kOffset < 2 * kOffset &&
-           static_cast<std::uint32_t>(p.y) + kOffset < 2 * kOffset;
-}
-
-// FacesViewer for corners that are all near.
-bool NearFacesViewer(ScreenPoint p0, ScreenPoint p1, ScreenPoint p2) {
-    return (p1.x - p0.x) * (p0.y - p2.y) - (p1.y - p0.y) * (p0.x - p2.x) > 0;
-}
-
-// Each face's corners, and whether it turns toward the viewer, worked out in
-// face order: the face records are read front to back once, and the drawing
-// order then looks faces up in these small tables instead.
-struct FaceTable {
-    std::array<std::uint16_t, 3 * kCachedMeshLimit> corners;
-    std::array<std::uint8_t, kCachedMeshLimit> facing;
-};
-
-template <bool kAllNear>
-void FillFaceTable(const FaceArray& faces, const CornerCache& cache, FaceTable& table) {
-    const auto corner = [&](std::int32_t index) { return cache.points[static_cast<std::size_t>(index)]; };
-    for (std::size_t f = 0; f < faces.size(); ++f) {
-        const Face& face = faces[f];
-        const ScreenPoint p0 = corner(face.vert0), p1 = corner(face.vert1), p2 = corner(face.vert2);
-        table.facing[f] = kAllNear ? NearFacesViewer(p0, p1, p2) : FacesViewer(p0, p1, p2);
-        table.corners[3 * f] = static_cast<std::uint16_t>(face.vert0);
-        table.corners[3 * f + 1] = static_cast<std::uint16_t>(face.vert1);
-        table.corners[3 * f + 2] = static_cast<std::uint16_t>(face.vert2);
-    }
-}
-
-// Each vertex's rounded screen corner and lit colour, from vertex `first` on;
-// whether all of those corners are near.
-bool FillCornerCache(const VertexArray& vertices, Vec3 lightDir, CornerCache& cache, std::size_t first) {
-    bool allNear = true;
+// Each vertex's rounded screen corner and lit colour, from vertex `first` on.
+void FillCornersFrom(std::size_t first, const VertexArray& vertices, Vec3 lightDir, CornerCache& cache) {
     for (std::size_t v = first; v < vertices.size(); ++v) {
-        cache.points[v] = RoundedScreenPosition(vertices[v]);
+        cache.points[v] = {RoundToInt32(vertices[v].sx), RoundToInt32(vertices[v].sy)};
         cache.colours[v] = LitCornerColor(vertices[v], lightDir);
-        allNear &= IsNear(cache.points[v]);
     }
-    return allNear;
+}
+
+void FillCorners(const VertexArray& vertices, Vec3 lightDir, CornerCache& cache) {
+    FillCornersFrom(0, vertices, lightDir, cache);
 }
 
 #if defined(DEMO_HAVE_VERTEX_LANES)
@@ -172,16 +80,12 @@ DEMO_AVX2_VERTEX_LANES inline __m128i LitChannel(__m128 level, __m256d intensity
     return _mm256_cvtpd_epi32(_mm256_mul_pd(_mm256_cvtps_pd(level), intensity));
 }
 
-// The same four vertices at a time, each value exactly as RoundedScreenPosition,
-// LitCornerColor and IsNear give it: rounding a float to an integer directly
-// gives what rounding its double does.
-DEMO_AVX2_VERTEX_LANES bool FillCornerCacheAvx2(const VertexArray& vertices, Vec3 lightDir, CornerCache& cache) {
+// The same four vertices at a time, each value exactly as FillCornersFrom gives
+// it: rounding a float to an integer directly gives what rounding its double does.
+DEMO_AVX2_VERTEX_LANES void FillCornersAvx2(const VertexArray& vertices, Vec3 lightDir, CornerCache& cache) {
     using namespace vertex_lanes;
     const __m256d lightX = _mm256_set1_pd(lightDir.x), lightY = _mm256_set1_pd(lightDir.y),
                   lightZ = _mm256_set1_pd(lightDir.z);
-    const __m128i nearOffset = _mm_set1_epi32(kNearCoordinate);
-    const __m128i farBits = _mm_set1_epi32(~(2 * kNearCoordinate - 1));
-    __m128i far = _mm_setzero_si128();
     const std::size_t whole = vertices.size() / 4 * 4;
     for (std::size_t v = 0; v < whole; v += 4) {
         const Vertex* four = vertices.data() + v;
@@ -189,9 +93,6 @@ DEMO_AVX2_VERTEX_LANES bool FillCornerCacheAvx2(const VertexArray& vertices, Vec
         const __m128i x = _mm_cvtps_epi32(screen.field[0]), y = _mm_cvtps_epi32(screen.field[1]);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(&cache.points[v]), _mm_unpacklo_epi32(x, y));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(&cache.points[v + 2]), _mm_unpackhi_epi32(x, y));
-        // Near when x + 2^14 and y + 2^14, wrapping, are below 2^15.
-        far = _mm_or_si128(far, _mm_and_si128(_mm_or_si128(_mm_add_epi32(x, nearOffset), _mm_add_epi32(y, nearOffset)),
-                                              farBits));
         const FourFields normal = LoadFields(four, kTnx);  // tnx, tny, tnz, r
         const FourFields level = LoadFields(four, kTnz);   // tnz, r, g, b
         const __m256d dot = _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(lightX, _mm256_cvtps_pd(normal.field[0])),
@@ -205,57 +106,86 @@ DEMO_AVX2_VERTEX_LANES bool FillCornerCacheAvx2(const VertexArray& vertices, Vec
                                             LitChannel(level.field[3], wide));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(&cache.colours[v]), colour);
     }
-    const bool restNear = FillCornerCache(vertices, lightDir, cache, whole);
-    return restNear && _mm_testz_si128(far, far);
+    FillCornersFrom(whole, vertices, lightDir, cache);
 }
+#else
+constexpr void (*FillCornersAvx2)(const VertexArray&, Vec3, CornerCache&) = nullptr;
 #endif
 
-void DrawFromCache(FrameBuffer& frameBuffer, const VertexArray& vertices, const FaceArray& faces,
-                   Vec3 lightDir) {
-    CornerCache cache;
-#if defined(DEMO_HAVE_VERTEX_LANES)
-    const bool allNear = ChosenSimdLevel() >= SimdLevel::Avx2 ? FillCornerCacheAvx2(vertices, lightDir, cache)
-                                                          : FillCornerCache(vertices, lightDir, cache, 0);
-#else
-    const bool allNear = FillCornerCache(vertices, lightDir, cache, 0);
-#endif
-    FaceTable table;
-    if (allNear) {
-        FillFaceTable<true>(faces, cache, table);
-    } else {
-        FillFaceTable<false>(faces, cache, table);
+using CornerFill = void (*)(const VertexArray& vertices, Vec3 lightDir, CornerCache& cache);
+constexpr SimdPaths<CornerFill> kCornerFills = {FillCorners, nullptr, FillCornersAvx2, nullptr};
+
+// Each face's corners and orientation, in face order: the face records are
+// read front to back once. The exact test only where some corner lies far off.
+void FillFaceTable(const FaceArray& faces, CornerCache& cache) {
+    std::uint32_t farBits = 0;
+    for (const ScreenPoint p : cache.points) farBits |= FarBits(p);
+    const bool allNear = farBits < 2 * kNear;
+    for (std::size_t f = 0; f < faces.size(); ++f) {
+        const auto v0 = static_cast<std::uint32_t>(faces[f].vert0), v1 = static_cast<std::uint32_t>(faces[f].vert1),
+                   v2 = static_cast<std::uint32_t>(faces[f].vert2);
+        const ScreenPoint p0 = cache.points[v0], p1 = cache.points[v1], p2 = cache.points[v2];
+        cache.faces[f] = {v0, v1, v2, allNear ? NearFacesViewer(p0, p1, p2) : FacesViewer(p0, p1, p2)};
     }
-    // The faces that turn toward the viewer, in drawing order, listed without a
-    // branch on each face's orientation (half of them turn away, at random).
-    std::array<std::uint16_t, kCachedMeshLimit> drawn;
-    std::size_t drawnCount = 0;
-    for (const Face& slot : faces) {
-        drawn[drawnCount] = static_cast<std::uint16_t>(slot.order);
-        drawnCount += table.facing[static_cast<std::size_t>(slot.order)];
-    }
-    // Handed to the fill a few dozen at a time, so that it can set up the
-    // next triangles while it writes the rows of this one.
+}
+
+// In drawing order, the faces that turn toward the viewer go to the fill a few
+// dozen at a time, so that it can set up the next triangles while it writes the
+// rows of this one. They are listed without a branch on each face's
+// orientation: half of them turn away, at random.
+void DrawFacesInOrder(FrameBuffer& frameBuffer, const FaceArray& faces, const CornerCache& cache,
+                      TriangleListFill fillTriangles) {
     constexpr std::size_t kTrianglesPerCall = 64;
-    ScreenTriangle triangles[kTrianglesPerCall];
-    for (std::size_t first = 0; first < drawnCount; first += kTrianglesPerCall) {
-        const std::size_t count = std::min(drawnCount - first, kTrianglesPerCall);
-        for (std::size_t k = 0; k < count; ++k) {
-            const std::uint16_t* corners = table.corners.data() + 3 * std::size_t{drawn[first + k]};
-            const ScreenPoint p0 = cache.points[corners[0]], p1 = cache.points[corners[1]], p2 = cache.points[corners[2]];
-            triangles[k] = {p0.x, p0.y, p1.x, p1.y, p2.x, p2.y,
-                            cache.colours[corners[0]], cache.colours[corners[1]], cache.colours[corners[2]]};
+    for (std::size_t slot = 0; slot < faces.size();) {
+        std::uint32_t drawn[kTrianglesPerCall];
+        std::size_t count = 0;
+        for (; slot < faces.size() && count < kTrianglesPerCall; ++slot) {
+            // The slot names the face to draw; its corners are in that face's own slot.
+            drawn[count] = static_cast<std::uint32_t>(faces[slot].order);
+            count += cache.faces[drawn[count]].facesViewer;
         }
-        GouraudTriangles(frameBuffer, triangles, count);
+        ScreenTriangle triangles[kTrianglesPerCall];
+        for (std::size_t k = 0; k < count; ++k) {
+            const FaceCorners& face = cache.faces[drawn[k]];
+            const ScreenPoint p0 = cache.points[face.v0], p1 = cache.points[face.v1], p2 = cache.points[face.v2];
+            triangles[k] = {p0.x, p0.y, p1.x, p1.y, p2.x, p2.y, cache.colours[face.v0], cache.colours[face.v1],
+                            cache.colours[face.v2]};
+        }
+        fillTriangles(frameBuffer, triangles, count);
     }
 }
 
 }  // namespace
 
-void DrawMeshGouraud(FrameBuffer& frameBuffer, const VertexArray& vertices,
-                     const FaceArray& faces, Vec3 lightDir) {
-    if (vertices.size() <= kCachedMeshLimit && faces.size() <= kCachedMeshLimit) {
-        DrawFromCache(frameBuffer, vertices, faces, lightDir);
-    } else {
-        DrawFaceByFace(frameBuffer, vertices, faces, lightDir);
-    }
+bool FacesViewer(ScreenPoint p0, ScreenPoint p1, ScreenPoint p2) {
+    if (IsNear(p0) && IsNear(p1) && IsNear(p2)) return NearFacesViewer(p0, p1, p2);
+    return DifferenceOfProductsIsPositive(std::int64_t{p1.x} - p0.x, std::int64_t{p0.y} - p2.y,
+                                          std::int64_t{p1.y} - p0.y, std::int64_t{p0.x} - p2.x);
+}
+
+PackedColor LitCornerColor(const Vertex& vertex, Vec3 lightDir) {
+    const float intensity = Intensity(vertex, lightDir);
+    const auto channel = [&](float level) {
+        return static_cast<std::uint32_t>(RoundToInt32(static_cast<double>(level) * intensity));
+    };
+    return channel(vertex.r) << 16 | channel(vertex.g) << 8 | channel(vertex.b);
+}
+
+void SizeCornerCache(CornerCache& cache, std::size_t vertexCount, std::size_t faceCount) {
+    cache.points.resize(vertexCount);
+    cache.colours.resize(vertexCount);
+    cache.faces.resize(faceCount);
+}
+
+void DrawMeshGouraud(FrameBuffer& frameBuffer, const VertexArray& vertices, const FaceArray& faces,
+                     Vec3 lightDir, CornerCache& cache) {
+    DrawMeshGouraudAt(ChosenSimdLevel(), frameBuffer, vertices, faces, lightDir, cache);
+}
+
+void DrawMeshGouraudAt(SimdLevel level, FrameBuffer& frameBuffer, const VertexArray& vertices,
+                       const FaceArray& faces, Vec3 lightDir, CornerCache& cache) {
+    SizeCornerCache(cache, vertices.size(), faces.size());
+    PathFor(kCornerFills, level)(vertices, lightDir, cache);
+    FillFaceTable(faces, cache);
+    DrawFacesInOrder(frameBuffer, faces, cache, TriangleListFillFor(level));
 }

@@ -1,5 +1,5 @@
-// GouraudSpan and GouraudTriangle with any corners, rows and colours: no
-// undefined behaviour, and nothing written outside the frame.
+// GouraudSpan, GouraudTriangle and the fast triangle fill with any corners,
+// rows and colours: no undefined behaviour, and nothing written outside the frame.
 #include "raster/gouraud.h"
 #include "tests/fuzz/fuzz_input.h"
 #include "tests/fuzz/guarded_frame.h"
@@ -20,8 +20,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (std::int32_t& c : corners) c = input.Take<std::int32_t>();
         const auto c1 = input.Take<PackedColor>(), c2 = input.Take<PackedColor>(),
                    c3 = input.Take<PackedColor>();
-        GouraudTriangle(guarded.frame, corners[0], corners[1], corners[2], corners[3], corners[4],
-                        corners[5], c1, c2, c3);
+        const ScreenTriangle t{corners[0], corners[1], corners[2], corners[3], corners[4], corners[5], c1, c2, c3};
+        if (kind % 4 == 1) {
+            GouraudTriangle(guarded.frame, t.x1, t.y1, t.x2, t.y2, t.x3, t.y3, t.c1, t.c2, t.c3);
+        } else {
+            TriangleListFillFor(ChosenSimdLevel())(guarded.frame, &t, 1);
+        }
     }
     CheckGuards(guarded);
     return 0;

@@ -33,7 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const Vec3 light{input.Take<float>(), input.Take<float>(), input.Take<float>()};
     GuardedFrame& guarded = SharedGuardedFrame();
-    DrawMeshGouraud(guarded.frame, vertices, faces, light);
+    static CornerCache cache;
+    DrawMeshGouraud(guarded.frame, vertices, faces, light, cache);
     CheckGuards(guarded);
     return 0;
 }
