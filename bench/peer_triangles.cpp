@@ -14,10 +14,11 @@ PeerColor OpaqueBytes(PackedColor color) {
 }
 
 bool FaceTurnsToViewer(const VertexArray& vertices, const Face& face) {
-    const auto column = [&](std::int32_t v) { return static_cast<std::int32_t>(std::lrint(vertices[v].sx)); };
-    const auto row = [&](std::int32_t v) { return static_cast<std::int32_t>(std::lrint(vertices[v].sy)); };
-    return FacesViewer(column(face.vert0), row(face.vert0), column(face.vert1), row(face.vert1),
-                       column(face.vert2), row(face.vert2));
+    const auto corner = [&](std::int32_t v) {
+        return ScreenPoint{static_cast<std::int32_t>(std::lrint(vertices[v].sx)),
+                           static_cast<std::int32_t>(std::lrint(vertices[v].sy))};
+    };
+    return FacesViewer(corner(face.vert0), corner(face.vert1), corner(face.vert2));
 }
 
 }  // namespace
