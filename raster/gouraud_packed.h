@@ -4,7 +4,6 @@
 #pragma once
 
 #include <array>
-#include <bit>
 #include <cstdint>
 
 #include "raster/frame_buffer.h"
@@ -40,7 +39,9 @@ inline constexpr std::int32_t kNumeratorLimit = 1 << 27;
 inline constexpr auto kReciprocals = [] {
     std::array<double, kDivisorLimit> reciprocals{};
     for (std::size_t d = 1; d < reciprocals.size(); ++d) {
-        reciprocals[d] = std::bit_cast<double>(std::bit_cast<std::uint64_t>(1.0 / static_cast<double>(d)) + 1);
+        // The builtin: the web build's standard library has no std::bit_cast yet.
+        const auto bits = __builtin_bit_cast(std::uint64_t, 1.0 / static_cast<double>(d));
+        reciprocals[d] = __builtin_bit_cast(double, bits + 1);
     }
     return reciprocals;
 }();
