@@ -22,19 +22,20 @@ for argument in "$@"; do
 done
 
 # The demo: compiler and build tools, SDL2 (the back-end asks Wayland's client
-# library about input seats itself), and the PNG writer with its zlib.
+# library about input seats itself), and the PNG writer's deflate and zlib.
 demo_packages=(
   cmake g++ ninja-build pkg-config
   libsdl2-dev libwayland-dev
   zlib1g-dev libstb-dev
-  libpng-dev  # demo-snapshot writes its PNG pictures with libpng
+  libisal-dev  # demo-snapshot compresses its PNG pictures with ISA-L
 )
 # Tests, benchmarks, sanitizers and fuzzers, the Windows cross build.
 host_packages=(
   python3
   libgtest-dev libgmock-dev libbenchmark-dev
   libpixman-1-dev libosmesa6-dev
-  libspng-dev  # only measured against libpng in bench/
+  libpng-dev  # reads demo-snapshot's pictures back in the tests; measured in bench/
+  libspng-dev  # only measured in bench/
   clang libclang-rt-14-dev
   xvfb xauth xdotool imagemagick libx11-dev libxfixes-dev
   sway grim wtype weston

@@ -111,7 +111,8 @@ std::map<std::int64_t, std::uint32_t> ReadExpectedCrcs(const std::string& path) 
 std::string WriteMismatchPictures(const FrameBuffer& actual, std::int32_t seed, std::int64_t frame) {
     const std::string stem = std::filesystem::current_path().string() + "/seed" + std::to_string(seed) + "_frame" +
                              std::to_string(frame);
-    WriteWholeFile(stem + "_actual.png", EncodePng(actual));
+    PngBuffers pngBuffers;
+    WriteWholeFile(stem + "_actual.png", EncodePng(actual, pngBuffers));
     const std::string command = "DEMO_SIMD=plain '" DEMO_SNAPSHOT_PROGRAM "' --seed " + std::to_string(seed) +
                                 " --frame " + std::to_string(frame) + " -o '" + stem + "_plain.raw' > /dev/null";
     auto plain = std::make_unique<FrameBuffer>();
@@ -128,7 +129,7 @@ std::string WriteMismatchPictures(const FrameBuffer& actual, std::int32_t seed, 
         differing += !same;
         diff->pixels[i] = same ? actual.pixels[i] >> 2 & 0x3F3F3Fu : 0xFFFFFFu;
     }
-    WriteWholeFile(stem + "_diff.png", EncodePng(*diff));
+    WriteWholeFile(stem + "_diff.png", EncodePng(*diff, pngBuffers));
     return "actual frame in " + stem + "_actual.png, " + std::to_string(differing) +
            " pixels differing from the plain paths' frame (crc " + Hex(Crc32(FrameBufferBytes(*plain))) +
            ") shown white in " + stem + "_diff.png";

@@ -40,13 +40,14 @@ struct FrameResult {
 
 // PNG files carry the CRC of the frame buffer's bytes, raw output that of the
 // bytes written.
-FrameResult WriteFrame(const FrameBuffer& frame, const SnapshotOptions& options, std::int64_t number) {
+FrameResult WriteFrame(const FrameBuffer& frame, const SnapshotOptions& options, std::int64_t number,
+                       PngBuffers& pngBuffers) {
     if (options.output == OutputKind::kPng) {
         const std::string path = FramePath(options.paths, number);
-        const Bytes png = EncodePng(frame);
+        const Bytes png = EncodePng(frame, pngBuffers);
         if (png.empty()) return {"cannot encode frame " + std::to_string(number) + " for " + path};
         if (auto error = WriteWholeFile(path, png)) return {std::move(error)};
-        return {std::nullopt, Crc32(FrameBufferBytes(frame))};
+        return {std::nullopt, FrameBufferCrc32(frame)};
     }
     const Bytes raw = options.layout == nullptr ? FrameBufferBytes(frame) : ConvertFrame(frame, *options.layout);
     if (options.output == OutputKind::kRawFiles) {
@@ -84,6 +85,7 @@ int Run(const SnapshotOptions& options) {
     if (streaming) PrepareStandardOutputForBytes();
     std::FILE* crcLines = streaming ? stderr : stdout;  // keep stdout for the frames
     auto firstOfPair = std::make_unique<FrameBuffer>();
+    PngBuffers pngBuffers[2];
     FrameResult results[2];
 
     for (std::int64_t done = 0; done < options.frameCount; done += perRound) {
@@ -97,7 +99,7 @@ int Run(const SnapshotOptions& options) {
             frames[0] = firstOfPair.get();
             StepFrame(*scene);
         }
-        RunSideBySide(count, [&](int i) { results[i] = WriteFrame(*frames[i], options, first + i); });
+        RunSideBySide(count, [&](int i) { results[i] = WriteFrame(*frames[i], options, first + i, pngBuffers[i]); });
         for (int i = 0; i < count; ++i) {
             if (results[i].error) {
                 if (!results[i].error->empty()) std::fprintf(stderr, "demo-snapshot: %s\n", results[i].error->c_str());

@@ -1,6 +1,7 @@
 #include "tools/frame_files.h"
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -37,6 +38,16 @@ int WriteAndClose(std::FILE* file, const Bytes& bytes) {
     return error;
 }
 
+std::uint32_t Crc32Of(const std::uint8_t* bytes, std::size_t size) {
+    uLong crc = crc32(0L, Z_NULL, 0);
+    // zlib takes lengths as unsigned int; feed large buffers in pieces.
+    constexpr std::size_t kPiece = 1u << 30;
+    for (std::size_t offset = 0; offset < size; offset += kPiece) {
+        crc = crc32(crc, bytes + offset, static_cast<uInt>(std::min(kPiece, size - offset)));
+    }
+    return static_cast<std::uint32_t>(crc);
+}
+
 bool IsSpecialFile(const std::string& path) {
     std::error_code ignored;
     const auto status = std::filesystem::status(path, ignored);
@@ -64,15 +75,14 @@ Bytes ConvertFrame(const FrameBuffer& frame, const PixelLayout& layout) {
     return bytes;
 }
 
-std::uint32_t Crc32(const Bytes& bytes) {
-    uLong crc = crc32(0L, Z_NULL, 0);
-    // zlib takes lengths as unsigned int; feed large buffers in pieces.
-    constexpr std::size_t kPiece = 1u << 30;
-    for (std::size_t offset = 0; offset < bytes.size(); offset += kPiece) {
-        const std::size_t length = std::min(kPiece, bytes.size() - offset);
-        crc = crc32(crc, bytes.data() + offset, static_cast<uInt>(length));
+std::uint32_t Crc32(const Bytes& bytes) { return Crc32Of(bytes.data(), bytes.size()); }
+
+std::uint32_t FrameBufferCrc32(const FrameBuffer& frame) {
+    if constexpr (std::endian::native == std::endian::little) {
+        return Crc32Of(reinterpret_cast<const std::uint8_t*>(frame.pixels.data()), frame.pixels.size() * 4);
+    } else {
+        return Crc32(FrameBufferBytes(frame));
     }
-    return static_cast<std::uint32_t>(crc);
 }
 
 std::optional<std::string> WriteWholeFile(const std::string& path, const Bytes& bytes) {

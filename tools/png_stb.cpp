@@ -15,8 +15,9 @@ void AppendBytes(void* context, void* data, int size) {
 
 }  // namespace
 
-Bytes EncodePng(const FrameBuffer& frame) {
-    Bytes rgb;
+Bytes EncodePng(const FrameBuffer& frame, PngBuffers& buffers) {
+    Bytes& rgb = buffers.rows;
+    rgb.clear();
     rgb.reserve(frame.pixels.size() * 3);
     for (const PackedColor pixel : frame.pixels) {
         rgb.push_back(static_cast<std::uint8_t>(pixel >> 16));
