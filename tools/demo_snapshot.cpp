@@ -70,6 +70,18 @@ void RunSideBySide(int count, const std::function<void(int)>& work) {
 #endif
 }
 
+// Lane `lane` of a round of `count` frames draws the round's frame `lane` and
+// skips the others: a frame depends on its angles alone.
+void DrawLaneFrame(Scene& scene, int lane, int count) {
+    for (int i = 0; i < count; ++i) {
+        if (i == lane) {
+            StepFrame(scene);
+        } else {
+            SkipFrames(scene, 1);
+        }
+    }
+}
+
 int Run(const SnapshotOptions& options) {
     InitFloatingPoint();
     auto scene = std::make_unique<Scene>();
@@ -78,28 +90,25 @@ int Run(const SnapshotOptions& options) {
     BuildScene(*scene);
     SkipFrames(*scene, options.firstFrame);
 
-    // Encoding and writing cost ten times the drawing: files are done two
-    // frames at a time, one on each core. A stream must stay in order.
+    // Encoding and writing cost more than the drawing: files are done two
+    // frames at a time, each drawn, encoded and written on a core of its own
+    // from a scene of its own. A stream must stay in order.
     const bool streaming = options.output == OutputKind::kStandardOutput;
     const std::int64_t perRound = streaming ? 1 : 2;
     if (streaming) PrepareStandardOutputForBytes();
     std::FILE* crcLines = streaming ? stderr : stdout;  // keep stdout for the frames
-    auto firstOfPair = std::make_unique<FrameBuffer>();
+    std::unique_ptr<Scene> lanes[2] = {std::move(scene), nullptr};
+    if (perRound == 2) lanes[1] = std::make_unique<Scene>(*lanes[0]);
     PngBuffers pngBuffers[2];
     FrameResult results[2];
 
     for (std::int64_t done = 0; done < options.frameCount; done += perRound) {
         const auto count = static_cast<int>(std::min(perRound, options.frameCount - done));
         const std::int64_t first = options.firstFrame + done;
-        // The first frame of a pair waits in a copy while the second is drawn.
-        const FrameBuffer* frames[2] = {&scene->frameBuffer, &scene->frameBuffer};
-        StepFrame(*scene);
-        if (count == 2) {
-            *firstOfPair = scene->frameBuffer;
-            frames[0] = firstOfPair.get();
-            StepFrame(*scene);
-        }
-        RunSideBySide(count, [&](int i) { results[i] = WriteFrame(*frames[i], options, first + i, pngBuffers[i]); });
+        RunSideBySide(count, [&](int lane) {
+            DrawLaneFrame(*lanes[lane], lane, count);
+            results[lane] = WriteFrame(lanes[lane]->frameBuffer, options, first + lane, pngBuffers[lane]);
+        });
         for (int i = 0; i < count; ++i) {
             if (results[i].error) {
                 if (!results[i].error->empty()) std::fprintf(stderr, "demo-snapshot: %s\n", results[i].error->c_str());
