@@ -10,6 +10,10 @@
 
 #include <zlib.h>
 
+#ifdef DEMO_CRC32_FROM_ISAL
+#include <isa-l/crc.h>
+#endif
+
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
@@ -39,6 +43,10 @@ int WriteAndClose(std::FILE* file, const Bytes& bytes) {
 }
 
 std::uint32_t Crc32Of(const std::uint8_t* bytes, std::size_t size) {
+#ifdef DEMO_CRC32_FROM_ISAL
+    // ISA-L's carry-less multiplication: a frame in a fraction of zlib's time.
+    return crc32_gzip_refl(0, bytes, size);
+#else
     uLong crc = crc32(0L, Z_NULL, 0);
     // zlib takes lengths as unsigned int; feed large buffers in pieces.
     constexpr std::size_t kPiece = 1u << 30;
@@ -46,6 +54,7 @@ std::uint32_t Crc32Of(const std::uint8_t* bytes, std::size_t size) {
         crc = crc32(crc, bytes + offset, static_cast<uInt>(std::min(kPiece, size - offset)));
     }
     return static_cast<std::uint32_t>(crc);
+#endif
 }
 
 bool IsSpecialFile(const std::string& path) {
