@@ -1,6 +1,6 @@
-// EncodePng with stb_image_write, for builds without libpng (Debian has none
-// for MinGW). Level 1 and the Sub filter on every row, as the libpng build
-// uses: two thirds of the time of stb's defaults, and smaller files.
+// EncodePng with stb_image_write, for the Windows build (Debian has no ISA-L
+// for MinGW). Level 1 and the Sub filter on every row: two thirds of the time
+// of stb's defaults, and smaller files.
 #include <stb_image_write.h>
 
 #include "tools/frame_files.h"
