@@ -24,8 +24,6 @@
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
 // Rows of 8-bit R, G, B, as every encoder here takes them.
 Bytes RgbBytes(const FrameBuffer& frame) {
     Bytes rgb;
