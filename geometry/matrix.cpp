@@ -1,5 +1,6 @@
 #include "geometry/matrix.h"
 
+#include <array>
 #include <cmath>
 
 #include "geometry/sine_cosine.h"
@@ -19,10 +20,24 @@ struct SinCos {
 };
 
 // The angle is rounded to float first and both functions are evaluated on it.
-SinCos SinCosOfDegrees(std::int32_t degrees) {
+SinCos EvaluateSinCos(std::int32_t degrees) {
     const float radians = static_cast<float>(degrees * kPi / 180.0);
     return {static_cast<float>(SineOf(static_cast<double>(radians))),
             static_cast<float>(CosineOf(static_cast<double>(radians)))};
+}
+
+// The frame loop turns through 0..359 degrees only, and correctly rounded
+// sines cost a few microseconds a frame: those are worked out once.
+constexpr std::int32_t kTabledDegrees = 360;
+
+SinCos SinCosOfDegrees(std::int32_t degrees) {
+    static const auto table = [] {
+        std::array<SinCos, kTabledDegrees> values;
+        for (std::int32_t d = 0; d < kTabledDegrees; ++d) values[static_cast<std::size_t>(d)] = EvaluateSinCos(d);
+        return values;
+    }();
+    if (degrees >= 0 && degrees < kTabledDegrees) return table[static_cast<std::size_t>(degrees)];
+    return EvaluateSinCos(degrees);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "geometry/matrix.h"
 #include "geometry/normals.h"
 #include "geometry/rounding.h"
+#include "geometry/sine_cosine.h"
 #include "geometry/torus.h"
 #include "geometry/transform.h"
 #include "tests/test_support.h"
@@ -95,6 +96,14 @@ TEST(Matrix, RotationsUseTheProgramsPiAndSingleAngles) {
     EXPECT_EQ(m.m[2][2], -1.0f);
     EXPECT_NEAR(m.m[0][2], -3.26e-7f, 0.01e-7f);
     EXPECT_EQ(m.m[2][0], -m.m[0][2]);
+
+    // Whole turns in both directions, inside and outside the usual 0..359.
+    for (std::int32_t degrees = -400; degrees <= 800; ++degrees) {
+        const double radians = static_cast<float>(degrees * 3.141593 / 180.0);
+        MatrixRotateZ(m, degrees);
+        ASSERT_EQ(m.m[1][0], static_cast<float>(SineOf(radians))) << degrees;
+        ASSERT_EQ(m.m[0][0], static_cast<float>(CosineOf(radians))) << degrees;
+    }
 }
 
 TEST(Matrix, RotationDirectionsAreRightHanded) {
