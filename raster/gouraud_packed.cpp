@@ -46,7 +46,7 @@ struct alignas(16) Lanes {
 inline __m128i Load(const Lanes& lanes) { return _mm_load_si128(reinterpret_cast<const __m128i*>(lanes.v)); }
 
 // Each lane of n divided by d, truncated toward zero; |lane| < 2^27, d in 0..1023.
-inline __m128i DivideLanes(__m128i n, std::int32_t d) {
+inline __m128i DivideLanes(__m128i n, std::ptrdiff_t d) {
     const __m128d r = _mm_set1_pd(packed_divide::kReciprocals[static_cast<std::size_t>(d)]);
     const __m128i low = _mm_cvttpd_epi32(_mm_mul_pd(_mm_cvtepi32_pd(n), r));
     const __m128i high = _mm_cvttpd_epi32(_mm_mul_pd(_mm_cvtepi32_pd(_mm_unpackhi_epi64(n, n)), r));
@@ -129,14 +129,11 @@ struct Side {
     std::ptrdiff_t x;
 };
 
-// All ones where the run's ends are exchanged.
-constexpr Lanes kExchangeMasks[2] = {{{0, 0, 0, 0}}, {{~0u, ~0u, ~0u, ~0u}}};
-
 // A row fill writes count >= 1 pixels from `pixel`, pixel k holding
 // start + k * (towardEnd / count) in each channel, the division truncated, and
 // composed as the plain fill composes it. It may read and write back the seven
 // pixels after the run, unchanged.
-using RowFill = void (*)(PackedColor* pixel, std::int32_t count, __m128i start, __m128i towardEnd);
+using RowFill = void (*)(PackedColor* pixel, std::ptrdiff_t count, __m128i start, __m128i towardEnd);
 
 // One row: the run from the split side to the long side, ordered as the plain
 // span orders its ends. The split side is the first end, and keeps its colour
@@ -148,11 +145,14 @@ template <RowFill kFillRow>
     const bool exchanged = longColumn < splitColumn;
     const std::ptrdiff_t left = exchanged ? longColumn : splitColumn;
     const std::ptrdiff_t right = exchanged ? splitColumn : longColumn;
-    const __m128i mask = Load(kExchangeMasks[exchanged]);
+    // The same comparison on the x lanes, spread to all four: fewer instructions
+    // than a table of masks read by it.
+    const __m128i longLeft = _mm_cmpgt_epi32(_mm_srai_epi32(split.lanes, 16), _mm_srai_epi32(longSide.lanes, 16));
+    const __m128i mask = _mm_shuffle_epi32(longLeft, 0xFF);
     const __m128i difference = _mm_sub_epi32(longSide.lanes, split.lanes);
     const __m128i start = _mm_add_epi32(split.lanes, _mm_and_si128(difference, mask));
     const __m128i towardEnd = _mm_sub_epi32(_mm_xor_si128(difference, mask), mask);  // negated where exchanged
-    kFillRow(row + left, static_cast<std::int32_t>(right - left + 1), start, towardEnd);
+    kFillRow(row + left, right - left + 1, start, towardEnd);
 }
 
 // `rows` rows from `row` on, both sides stepping once per row; returns the row after them.
@@ -242,7 +242,7 @@ inline void Store(PackedColor* pixel, __m128i value) { _mm_storeu_si128(reinterp
 
 // Four pixels a group. Runs of up to eight pixels, three in four of a frame's,
 // take no data-dependent branch.
-inline void FillRow128(PackedColor* pixel, std::int32_t count, __m128i start, __m128i towardEnd) {
+inline void FillRow128(PackedColor* pixel, std::ptrdiff_t count, __m128i start, __m128i towardEnd) {
     const __m128i step = DivideLanes(towardEnd, count);
     __m128i p0 = start;
     __m128i p1 = _mm_add_epi32(p0, step);
@@ -285,7 +285,7 @@ void FillTrianglesSse2(FrameBuffer& f, const ScreenTriangle* t, std::size_t n) {
 namespace {
 
 // DivideLanes in one register of four doubles.
-DEMO_AVX2 inline __m128i DivideLanesAvx(__m128i n, std::int32_t d) {
+DEMO_AVX2 inline __m128i DivideLanesAvx(__m128i n, std::ptrdiff_t d) {
     const __m256d r = _mm256_set1_pd(packed_divide::kReciprocals[static_cast<std::size_t>(d)]);
     return _mm256_cvttpd_epi32(_mm256_mul_pd(_mm256_cvtepi32_pd(n), r));
 }
@@ -295,12 +295,9 @@ DEMO_AVX2 inline __m256i BothHalves(__m128i lanes) {
 }
 
 // Eight pixels a group. The lanes travel in both halves of a 256-bit register,
-// so that four registers hold pixels (0, 4), (1, 5), (2, 6) and (3, 7), and one
-// byte shuffle of each takes every channel's whole level (the third byte of its
-// lane) to the pixel's place, with a zero top byte.
-struct EightPixels {
-    __m256i p04, p15, p26, p37;
-};
+// so that pixels (0, 4) and each next pair, a step on, share one register, and
+// one byte shuffle of each takes every channel's whole level (the third byte of
+// its lane) to the pixel's place, with a zero top byte.
 
 // For each pixel place 0..3 of a half: bytes 2, 6 and 10 (blue, green, red)
 // to that place, zero everywhere else; the same in both halves.
@@ -327,27 +324,23 @@ DEMO_AVX2 inline __m256i Placed(__m256i pixels, int place) {
         pixels, _mm256_load_si256(reinterpret_cast<const __m256i*>(kPlaceShuffles[static_cast<std::size_t>(place)].bytes)));
 }
 
-DEMO_AVX2 inline __m256i ComposeEight(const EightPixels& p) {
-    return _mm256_or_si256(_mm256_or_si256(Placed(p.p04, 0), Placed(p.p15, 1)),
-                           _mm256_or_si256(Placed(p.p26, 2), Placed(p.p37, 3)));
+// The eight pixels from p04, pixels 0 and 4 of the group.
+DEMO_AVX2 inline __m256i ComposeEight(__m256i p04, __m256i steps) {
+    const __m256i p15 = _mm256_add_epi32(p04, steps);
+    const __m256i p26 = _mm256_add_epi32(p15, steps);
+    const __m256i p37 = _mm256_add_epi32(p26, steps);
+    return _mm256_or_si256(_mm256_or_si256(Placed(p04, 0), Placed(p15, 1)),
+                           _mm256_or_si256(Placed(p26, 2), Placed(p37, 3)));
 }
 
-DEMO_AVX2 inline void FillRow256(PackedColor* pixel, std::int32_t count, __m128i start, __m128i towardEnd) {
-    const __m256i steps = BothHalves(DivideLanesAvx(towardEnd, count));
-    const __m256i twoSteps = _mm256_add_epi32(steps, steps);
-    const __m256i fourSteps = _mm256_add_epi32(twoSteps, twoSteps);
-    EightPixels p;
-    p.p04 = _mm256_add_epi32(BothHalves(start), _mm256_blend_epi32(_mm256_setzero_si256(), fourSteps, 0xF0));
-    p.p15 = _mm256_add_epi32(p.p04, steps);
-    p.p26 = _mm256_add_epi32(p.p15, steps);
-    p.p37 = _mm256_add_epi32(p.p26, steps);
+DEMO_AVX2 inline void FillRow256(PackedColor* pixel, std::ptrdiff_t count, __m128i start, __m128i towardEnd) {
+    const __m128i step = DivideLanesAvx(towardEnd, count);
+    const __m256i steps = BothHalves(step);
+    const __m128i fourStepsOn = _mm_add_epi32(start, _mm_slli_epi32(step, 2));
+    __m256i p04 = _mm256_inserti128_si256(_mm256_castsi128_si256(start), fourStepsOn, 1);
     while (count > 8) [[unlikely]] {
-        const __m256i eightSteps = _mm256_add_epi32(fourSteps, fourSteps);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(pixel), ComposeEight(p));
-        p.p04 = _mm256_add_epi32(p.p04, eightSteps);
-        p.p15 = _mm256_add_epi32(p.p15, eightSteps);
-        p.p26 = _mm256_add_epi32(p.p26, eightSteps);
-        p.p37 = _mm256_add_epi32(p.p37, eightSteps);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(pixel), ComposeEight(p04, steps));
+        p04 = _mm256_add_epi32(p04, _mm256_slli_epi32(steps, 3));
         pixel += 8;
         count -= 8;
     }
@@ -355,7 +348,7 @@ DEMO_AVX2 inline void FillRow256(PackedColor* pixel, std::int32_t count, __m128i
     // shuffles left the new pixels' top bytes zero).
     const __m256i keep = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kTailMasks[static_cast<std::size_t>(count)].keep));
     const __m256i old = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pixel));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(pixel), _mm256_blendv_epi8(ComposeEight(p), old, keep));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(pixel), _mm256_blendv_epi8(ComposeEight(p04, steps), old, keep));
 }
 
 // The AVX2 level: the walk with the 256-bit row fill, all compiled for AVX2.
@@ -411,7 +404,7 @@ constexpr LaneMultipliers kLaneMultipliers = {{0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 
 
 // Eight pixels a group, the last group written with a store masked to the
 // run's own pixels.
-DEMO_AVX512 inline void FillRow512(PackedColor* pixel, std::int32_t count, __m128i start, __m128i towardEnd) {
+DEMO_AVX512 inline void FillRow512(PackedColor* pixel, std::ptrdiff_t count, __m128i start, __m128i towardEnd) {
     const __m512i steps = _mm512_broadcast_i32x4(DivideLanesAvx(towardEnd, count));
     const __m512i fourSteps = _mm512_slli_epi32(steps, 2);
     __m512i firstFour = _mm512_add_epi32(_mm512_broadcast_i32x4(start),
@@ -425,7 +418,7 @@ DEMO_AVX512 inline void FillRow512(PackedColor* pixel, std::int32_t count, __m12
         pixel += 8;
         count -= 8;
     }
-    _mm256_mask_storeu_epi32(pixel, static_cast<__mmask8>((1u << count) - 1), ComposeEight(firstFour, nextFour));
+    _mm256_mask_storeu_epi32(pixel, static_cast<__mmask8>((1u << static_cast<unsigned>(count)) - 1), ComposeEight(firstFour, nextFour));
 }
 
 // The AVX-512 level: the walk with the 512-bit row fill.
