@@ -20,19 +20,15 @@
 
 #include "app/random.h"
 #include "app/scene.h"
+#include "display/converters.h"
 #include "tools/frame_files.h"
 
 namespace {
 
 // Rows of 8-bit R, G, B, as every encoder here takes them.
 Bytes RgbBytes(const FrameBuffer& frame) {
-    Bytes rgb;
-    rgb.reserve(frame.pixels.size() * 3);
-    for (const PackedColor pixel : frame.pixels) {
-        rgb.push_back(static_cast<std::uint8_t>(pixel >> 16));
-        rgb.push_back(static_cast<std::uint8_t>(pixel >> 8));
-        rgb.push_back(static_cast<std::uint8_t>(pixel));
-    }
+    Bytes rgb(frame.pixels.size() * 3);
+    ConvertToImageRgb(frame.pixels.data(), rgb.data(), kFrameWidth * kFrameHeight);
     return rgb;
 }
 

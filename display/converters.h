@@ -23,6 +23,11 @@ void ConvertRgb555(const void* source, void* destination, std::int32_t count);  
 void ConvertBgr555(const void* source, void* destination, std::int32_t count);  // B5 G5 R5
 void ConvertRgba(const void* source, void* destination, std::int32_t count);    // bytes R, G, B, 255
 
+// Pixels as image files keep them, bytes R, G, B: the bgr24 layout's rows.
+inline void ConvertToImageRgb(const void* source, void* destination, std::int32_t count) {
+    ConvertBgr24(source, destination, count);
+}
+
 // One display layout: its name (as demo-snapshot's --format takes it), the
 // surface's RGB bit count and channel masks, and the bytes a pixel takes.
 struct PixelLayout {

@@ -28,7 +28,7 @@ void FilterRowsUp(const FrameBuffer& frame, std::uint8_t* out) {
     RgbRow* current = &rows[1];
     above->fill(0);
     for (std::int32_t y = 0; y < kFrameHeight; ++y) {
-        ConvertBgr24(frame.pixels.data() + y * kFrameWidth, current->data(), kFrameWidth);  // bytes R, G, B
+        ConvertToImageRgb(frame.pixels.data() + y * kFrameWidth, current->data(), kFrameWidth);
         *out++ = kFilterUp;
         for (std::size_t i = 0; i < kRgbRowBytes; ++i) {
             *out++ = static_cast<std::uint8_t>((*current)[i] - (*above)[i]);

@@ -3,6 +3,7 @@
 // of stb's defaults, and smaller files.
 #include <stb_image_write.h>
 
+#include "display/converters.h"
 #include "tools/frame_files.h"
 
 namespace {
@@ -17,13 +18,8 @@ void AppendBytes(void* context, void* data, int size) {
 
 Bytes EncodePng(const FrameBuffer& frame, PngBuffers& buffers) {
     Bytes& rgb = buffers.rows;
-    rgb.clear();
-    rgb.reserve(frame.pixels.size() * 3);
-    for (const PackedColor pixel : frame.pixels) {
-        rgb.push_back(static_cast<std::uint8_t>(pixel >> 16));
-        rgb.push_back(static_cast<std::uint8_t>(pixel >> 8));
-        rgb.push_back(static_cast<std::uint8_t>(pixel));
-    }
+    rgb.resize(frame.pixels.size() * 3);
+    ConvertToImageRgb(frame.pixels.data(), rgb.data(), kFrameWidth * kFrameHeight);
     stbi_write_png_compression_level = 1;
     stbi_write_force_png_filter = 1;  // Sub
     Bytes png;
