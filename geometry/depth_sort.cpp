@@ -18,7 +18,9 @@ void DepthSortPlain(const VertexArray& vertices, FaceArray& faces) {
 
 void QuickSortFaces(FaceArray& faces, std::int32_t lo, std::int32_t hi) { QuickSortSlots(faces.data(), lo, hi); }
 
-#if defined(DEMO_HAVE_COMPACT_DEPTH_SORT)
+#if defined(DEMO_HAVE_COMPACT_DEPTH_SORT_AVX2)
+constexpr SimdPaths<DepthSortPath> kDepthSortPaths = {DepthSortPlain, DepthSortCompact, DepthSortCompactAvx2, nullptr};
+#elif defined(DEMO_HAVE_COMPACT_DEPTH_SORT)
 constexpr SimdPaths<DepthSortPath> kDepthSortPaths = {DepthSortPlain, DepthSortCompact, nullptr, nullptr};
 #else
 constexpr SimdPaths<DepthSortPath> kDepthSortPaths = {DepthSortPlain, nullptr, nullptr, nullptr};

@@ -3,6 +3,9 @@
 #if defined(DEMO_HAVE_COMPACT_DEPTH_SORT)
 
 #include <emmintrin.h>
+#if defined(DEMO_HAVE_COMPACT_DEPTH_SORT_AVX2)
+#include <immintrin.h>
+#endif
 
 #include <algorithm>
 #include <array>
@@ -17,6 +20,26 @@ namespace {
 // Meshes up to this size are sorted in a compact copy on the stack.
 constexpr std::int32_t kCompactSortLimit = 4096;
 
+// A slot of the copy is one word: the key above the order, so that an exchange
+// moves one word. Keys from -kKeyLimit to kKeyLimit - 1 fit; a mesh with a key
+// beyond goes to the plain sort.
+constexpr std::int32_t kOrderBits = 12;
+constexpr std::int32_t kOrderMask = (1 << kOrderBits) - 1;
+constexpr std::int32_t kKeyLimit = 1 << (31 - kOrderBits);
+static_assert(kCompactSortLimit - 1 <= kOrderMask);
+
+constexpr std::int32_t Packed(std::int32_t key, std::int32_t order) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(key) << kOrderBits) | order;
+}
+constexpr std::int32_t KeyOf(std::int32_t slot) { return slot >> kOrderBits; }
+constexpr std::int32_t OrderOf(std::int32_t slot) { return slot & kOrderMask; }
+
+// Keys compared through whole slots: a slot's key is below the pivot's exactly
+// when the slot is below the lowest slot of the pivot's key, and above it when
+// it is above the highest.
+constexpr std::int32_t LowestOfKey(std::int32_t slot) { return slot & ~kOrderMask; }
+constexpr std::int32_t HighestOfKey(std::int32_t slot) { return slot | kOrderMask; }
+
 // Candidates are gathered eight keys at a time, so the arrays have room for a
 // group that reaches past the last slot.
 constexpr std::int32_t kGroup = 8;
@@ -25,10 +48,9 @@ constexpr std::int32_t kGroup = 8;
 // where they have got to.
 constexpr std::int32_t kListRoom = 16;
 
-// The keys and orders apart, and room for each partition's candidate lists.
+// The packed slots, and room for each partition's candidate lists.
 struct CompactSort {
-    std::array<std::int32_t, kCompactSortLimit + kGroup> keys;
-    std::array<std::int32_t, kCompactSortLimit + kGroup> orders;
+    std::array<std::int32_t, kCompactSortLimit + kGroup> slots;
     // Positions with key >= pivot, ascending, then a sentinel past any position.
     std::array<std::int16_t, kCompactSortLimit + kListRoom> atLeast;
     // A sentinel before any position, then the positions with key <= pivot, ascending.
@@ -104,18 +126,19 @@ constexpr auto kFirstFourInRange = [] {
     return masks;
 }();
 
-// PatternIndexPlain with every comparison made four lanes at a time. Keys past
-// the range stand in as the largest key, so that they are smaller than none.
-std::int32_t PatternIndex(const std::int32_t* k, std::int32_t count) {
+// PatternIndexPlain of the slots' keys with every comparison made four lanes at
+// a time. Keys past the range stand in as the largest key, so that they are
+// smaller than none.
+std::int32_t PatternIndex(const std::int32_t* slots, std::int32_t count) {
     count = std::clamp(count, 0, kSmallRange);
     const auto& firstFour = kFirstFourInRange[static_cast<std::size_t>(count)];
     const __m128i inRange = _mm_load_si128(reinterpret_cast<const __m128i*>(firstFour.lanes));
     const __m128i largest = _mm_set1_epi32(std::numeric_limits<std::int32_t>::max());
-    const __m128i first = _mm_or_si128(_mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(k)), inRange),
-                                       _mm_andnot_si128(inRange, largest));
+    const __m128i keys = _mm_srai_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(slots)), kOrderBits);
+    const __m128i first = _mm_or_si128(_mm_and_si128(keys, inRange), _mm_andnot_si128(inRange, largest));
     // Chosen with a mask: GCC makes a branch of the plain choice.
     const std::int32_t hasFifth = -std::int32_t{count == kSmallRange};
-    const std::int32_t fifth = (k[4] & hasFifth) | (std::numeric_limits<std::int32_t>::max() & ~hasFifth);
+    const std::int32_t fifth = (KeyOf(slots[4]) & hasFifth) | (std::numeric_limits<std::int32_t>::max() & ~hasFifth);
     const __m128i fifths = _mm_set1_epi32(fifth);
     // Minus the count of smaller keys, for each of the first four.
     __m128i minusSmaller = _mm_cmpgt_epi32(first, _mm_shuffle_epi32(first, 0x00));
@@ -139,14 +162,12 @@ std::int32_t PatternIndex(const std::int32_t* k, std::int32_t count) {
 // the range unchanged. The arrays' spare room covers slots past the last face.
 void FinishSmallRange(CompactSort& sort, std::int32_t left, std::int32_t right) {
     const auto first = static_cast<std::size_t>(left);
-    const std::int32_t* keys = sort.keys.data() + first;
-    const SmallPermutation& permutation = kSmallPermutations[static_cast<std::size_t>(PatternIndex(keys, right - left + 1))];
-    std::int32_t keysBefore[kSmallRange], ordersBefore[kSmallRange];
-    std::copy_n(keys, kSmallRange, keysBefore);
-    std::copy_n(sort.orders.data() + first, kSmallRange, ordersBefore);
+    const std::int32_t* slots = sort.slots.data() + first;
+    const SmallPermutation& permutation = kSmallPermutations[static_cast<std::size_t>(PatternIndex(slots, right - left + 1))];
+    std::int32_t before[kSmallRange];
+    std::copy_n(slots, kSmallRange, before);
     for (std::size_t i = 0; i < kSmallRange; ++i) {
-        sort.keys[first + i] = keysBefore[permutation.from[i]];
-        sort.orders[first + i] = ordersBefore[permutation.from[i]];
+        sort.slots[first + i] = before[permutation.from[i]];
     }
 }
 
@@ -182,32 +203,68 @@ struct CandidateCounts {
     std::size_t atLeast, atMost;
 };
 
+// A level's way of listing a partition's candidates; the sort is built once for each.
+using CandidateCollector = CandidateCounts (*)(CompactSort&, std::int32_t left, std::int32_t right, std::int32_t pivot);
+
+// Appends a group's chosen positions to the two lists: the group starts at
+// `positions` (in every lane), the masks choose its lanes.
+inline void AppendCandidates(CompactSort& sort, CandidateCounts& counts, __m128i positions, unsigned atLeast,
+                             unsigned atMost) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(sort.atLeast.data() + counts.atLeast),
+                     _mm_add_epi16(positions, _mm_load_si128(reinterpret_cast<const __m128i*>(kLaneLists[atLeast].lanes))));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(sort.atMost.data() + 1 + counts.atMost),
+                     _mm_add_epi16(positions, _mm_load_si128(reinterpret_cast<const __m128i*>(kLaneLists[atMost].lanes))));
+    counts.atLeast += kLaneCounts[atLeast];
+    counts.atMost += kLaneCounts[atMost];
+}
+
+// The lanes of a group that lie in the range.
+inline unsigned LanesInRange(std::int32_t x, std::int32_t right) {
+    return 0xFFu >> (kGroup - std::min(right + 1 - x, kGroup));
+}
+
 // Lists the positions left..right whose key is >= pivot and those whose key
 // is <= pivot, eight keys per step, with no branch on any key.
 CandidateCounts CollectCandidates(CompactSort& sort, std::int32_t left, std::int32_t right, std::int32_t pivot) {
-    const __m128i pivots = _mm_set1_epi32(pivot);
+    const __m128i pivotLow = _mm_set1_epi32(LowestOfKey(pivot));
+    const __m128i pivotHigh = _mm_set1_epi32(HighestOfKey(pivot));
     __m128i positions = _mm_set1_epi16(static_cast<std::int16_t>(left));
     CandidateCounts counts{0, 0};
     for (std::int32_t x = left; x <= right; x += kGroup) {
-        const auto* keys = reinterpret_cast<const __m128i*>(sort.keys.data() + x);
-        const __m128i low = _mm_loadu_si128(keys);
-        const __m128i high = _mm_loadu_si128(keys + 1);
-        const __m128i below = _mm_packs_epi32(_mm_cmplt_epi32(low, pivots), _mm_cmplt_epi32(high, pivots));
-        const __m128i above = _mm_packs_epi32(_mm_cmpgt_epi32(low, pivots), _mm_cmpgt_epi32(high, pivots));
+        const auto* slots = reinterpret_cast<const __m128i*>(sort.slots.data() + x);
+        const __m128i low = _mm_loadu_si128(slots);
+        const __m128i high = _mm_loadu_si128(slots + 1);
+        const __m128i below = _mm_packs_epi32(_mm_cmplt_epi32(low, pivotLow), _mm_cmplt_epi32(high, pivotLow));
+        const __m128i above = _mm_packs_epi32(_mm_cmpgt_epi32(low, pivotHigh), _mm_cmpgt_epi32(high, pivotHigh));
         const auto bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(below, above)));
-        const unsigned inRange = 0xFFu >> (kGroup - std::min(right + 1 - x, kGroup));
-        const unsigned atLeast = ~bits & inRange;
-        const unsigned atMost = ~(bits >> 8) & inRange;
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(sort.atLeast.data() + counts.atLeast),
-                         _mm_add_epi16(positions, _mm_load_si128(reinterpret_cast<const __m128i*>(kLaneLists[atLeast].lanes))));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(sort.atMost.data() + 1 + counts.atMost),
-                         _mm_add_epi16(positions, _mm_load_si128(reinterpret_cast<const __m128i*>(kLaneLists[atMost].lanes))));
-        counts.atLeast += kLaneCounts[atLeast];
-        counts.atMost += kLaneCounts[atMost];
+        const unsigned inRange = LanesInRange(x, right);
+        AppendCandidates(sort, counts, positions, ~bits & inRange, ~(bits >> 8) & inRange);
         positions = _mm_add_epi16(positions, _mm_set1_epi16(kGroup));
     }
     return counts;
 }
+
+#if defined(DEMO_HAVE_COMPACT_DEPTH_SORT_AVX2)
+// The same with the group's eight slots in one register.
+DEMO_AVX2_DEPTH_SORT CandidateCounts CollectCandidatesAvx2(CompactSort& sort, std::int32_t left, std::int32_t right,
+                                                           std::int32_t pivot) {
+    const __m256i pivotLow = _mm256_set1_epi32(LowestOfKey(pivot));
+    const __m256i pivotHigh = _mm256_set1_epi32(HighestOfKey(pivot));
+    __m128i positions = _mm_set1_epi16(static_cast<std::int16_t>(left));
+    CandidateCounts counts{0, 0};
+    for (std::int32_t x = left; x <= right; x += kGroup) {
+        const __m256i slots = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(sort.slots.data() + x));
+        const __m256 below = _mm256_castsi256_ps(_mm256_cmpgt_epi32(pivotLow, slots));
+        const __m256 above = _mm256_castsi256_ps(_mm256_cmpgt_epi32(slots, pivotHigh));
+        const auto belowLanes = static_cast<unsigned>(_mm256_movemask_ps(below));
+        const auto aboveLanes = static_cast<unsigned>(_mm256_movemask_ps(above));
+        const unsigned inRange = LanesInRange(x, right);
+        AppendCandidates(sort, counts, positions, ~belowLanes & inRange, ~aboveLanes & inRange);
+        positions = _mm_add_epi16(positions, _mm_set1_epi16(kGroup));
+    }
+    return counts;
+}
+#endif
 
 // `yes` where the mask is all ones, `no` where it is zero, with no branch for
 // the compiler to make of it.
@@ -229,9 +286,10 @@ struct Crossing {
 // at least one). After the last exchange the scans, if they have not passed
 // each other already, stop at the next candidate or at the slot the other
 // side's last exchange filled, whichever comes first.
+template <CandidateCollector Collect>
 Crossing Partition(CompactSort& sort, std::int32_t left, std::int32_t right) {
-    const std::int32_t pivot = sort.keys[static_cast<std::size_t>((left + right) >> 1)];
-    const CandidateCounts counts = CollectCandidates(sort, left, right, pivot);
+    const std::int32_t pivot = sort.slots[static_cast<std::size_t>((left + right) >> 1)];
+    const CandidateCounts counts = Collect(sort, left, right, pivot);
     sort.atLeast[counts.atLeast] = kCompactSortLimit;
     sort.atMost[0] = -1;
     // The k-th candidate from each end, k from 1; past either list, a sentinel.
@@ -241,8 +299,7 @@ Crossing Partition(CompactSort& sort, std::int32_t left, std::int32_t right) {
     do {
         const auto a = static_cast<std::size_t>(fromLeft(k));
         const auto b = static_cast<std::size_t>(fromRight(k));
-        std::swap(sort.keys[a], sort.keys[b]);
-        std::swap(sort.orders[a], sort.orders[b]);
+        std::swap(sort.slots[a], sort.slots[b]);
         ++k;
     } while (fromLeft(k) <= fromRight(k));
     const std::size_t exchanges = k - 1;
@@ -269,10 +326,11 @@ struct SortLine {
 // smaller part and putting off the larger (the choice made without a branch:
 // it goes either way at random); or, once it is small, finished from the table
 // and the next put-off range taken up.
+template <CandidateCollector Collect>
 [[gnu::always_inline]] inline void Step(CompactSort& sort, SortLine& line) {
     auto& [left, right] = line.range;
     if (right - left >= kSmallRange) {
-        const auto [i, j] = Partition(sort, left, right);
+        const auto [i, j] = Partition<Collect>(sort, left, right);
         const std::int32_t leftIsSmaller = -static_cast<std::int32_t>(j - left < right - i);
         const SortRange larger = {Choose(leftIsSmaller, i, left), Choose(leftIsSmaller, right, j)};
         left = Choose(leftIsSmaller, left, i);
@@ -297,6 +355,7 @@ inline void ShareWork(SortLine& idle, SortLine& other) {
 // worked in any order: two lines of work go side by side, one step each in
 // turn, and the processor overlaps the one's loads and comparisons with the
 // other's.
+template <CandidateCollector Collect>
 void QuickSortCompact(CompactSort& sort, std::int32_t lo, std::int32_t hi) {
     SortLine first, second;
     first.range = {lo, hi};
@@ -304,32 +363,48 @@ void QuickSortCompact(CompactSort& sort, std::int32_t lo, std::int32_t hi) {
     while (first.busy || second.busy) {
         ShareWork(second, first);
         ShareWork(first, second);
-        if (first.busy) Step(sort, first);
-        if (second.busy) Step(sort, second);
+        if (first.busy) Step<Collect>(sort, first);
+        if (second.busy) Step<Collect>(sort, second);
     }
 }
 
-}  // namespace
-
-void DepthSortCompact(const VertexArray& vertices, FaceArray& faces) {
+// Keys into the packed copy, the sort, and the slots back into the faces.
+template <CandidateCollector Collect>
+[[gnu::always_inline]] inline void SortInCompactCopy(const VertexArray& vertices, FaceArray& faces) {
     if (faces.empty() || faces.size() > static_cast<std::size_t>(kCompactSortLimit)) {
         PathFor(kDepthSortPaths, SimdLevel::Plain)(vertices, faces);
         return;
     }
     CompactSort sort;
     for (std::size_t f = 0; f < faces.size(); ++f) {
-        sort.keys[f] = DepthKey(vertices, faces[f]);
-        sort.orders[f] = static_cast<std::int32_t>(f);
+        const std::int32_t key = DepthKey(vertices, faces[f]);
+        if (key < -kKeyLimit || key >= kKeyLimit) {
+            PathFor(kDepthSortPaths, SimdLevel::Plain)(vertices, faces);
+            return;
+        }
+        sort.slots[f] = Packed(key, static_cast<std::int32_t>(f));
     }
     // The last group of keys, and the last small range, may reach past the
     // last face: those slots are read (and written back unchanged).
-    std::fill_n(sort.keys.begin() + static_cast<std::ptrdiff_t>(faces.size()), kGroup, 0);
-    std::fill_n(sort.orders.begin() + static_cast<std::ptrdiff_t>(faces.size()), kGroup, 0);
-    QuickSortCompact(sort, 0, static_cast<std::int32_t>(faces.size()) - 1);
+    std::fill_n(sort.slots.begin() + static_cast<std::ptrdiff_t>(faces.size()), kGroup, 0);
+    QuickSortCompact<Collect>(sort, 0, static_cast<std::int32_t>(faces.size()) - 1);
     for (std::size_t f = 0; f < faces.size(); ++f) {
-        faces[f].depthKey = sort.keys[f];
-        faces[f].order = sort.orders[f];
+        faces[f].depthKey = KeyOf(sort.slots[f]);
+        faces[f].order = OrderOf(sort.slots[f]);
     }
 }
+
+}  // namespace
+
+void DepthSortCompact(const VertexArray& vertices, FaceArray& faces) {
+    SortInCompactCopy<CollectCandidates>(vertices, faces);
+}
+
+#if defined(DEMO_HAVE_COMPACT_DEPTH_SORT_AVX2)
+// Everything inlined, so that the whole sort is built for AVX2.
+[[gnu::flatten]] DEMO_AVX2_DEPTH_SORT void DepthSortCompactAvx2(const VertexArray& vertices, FaceArray& faces) {
+    SortInCompactCopy<CollectCandidatesAvx2>(vertices, faces);
+}
+#endif
 
 #endif

@@ -517,6 +517,13 @@ TEST_P(DepthSortAt, LeavesTheSameOrderAsThePlainSort) {
             keySets.push_back(keys);
         }
     }
+    // Ties at the largest and smallest keys the fast sort keeps beside the
+    // order in one word, and just past them, where it leaves the plain sort.
+    for (const std::int32_t edge : {(1 << 19) - 1, 1 << 19}) {
+        std::vector<std::int32_t> keys;
+        for (std::int32_t n = 0; n < 300; ++n) keys.push_back(std::array{edge, -edge - 1, n % 7 - 3, edge - n % 2}[n % 4]);
+        keySets.push_back(keys);
+    }
     // Ranges of a few slots are finished from a table of patterns: every way
     // five or six keys can compare, with every kind of tie.
     for (const std::size_t size : {5u, 6u}) {
