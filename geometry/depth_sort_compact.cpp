@@ -368,21 +368,64 @@ void QuickSortCompact(CompactSort& sort, std::int32_t lo, std::int32_t hi) {
     }
 }
 
-// Keys into the packed copy, the sort, and the slots back into the faces.
-template <CandidateCollector Collect>
-[[gnu::always_inline]] inline void SortInCompactCopy(const VertexArray& vertices, FaceArray& faces) {
-    if (faces.empty() || faces.size() > static_cast<std::size_t>(kCompactSortLimit)) {
-        PathFor(kDepthSortPaths, SimdLevel::Plain)(vertices, faces);
-        return;
-    }
-    CompactSort sort;
+// Every face's key and order into the packed slots; false when a key is too
+// far from zero to be packed.
+using SlotFill = bool (*)(const VertexArray& vertices, const FaceArray& faces, CompactSort& sort);
+
+constexpr bool KeyFits(std::int32_t key) { return key >= -kKeyLimit && key < kKeyLimit; }
+
+inline bool FillSlots(const VertexArray& vertices, const FaceArray& faces, CompactSort& sort) {
     for (std::size_t f = 0; f < faces.size(); ++f) {
         const std::int32_t key = DepthKey(vertices, faces[f]);
-        if (key < -kKeyLimit || key >= kKeyLimit) {
-            PathFor(kDepthSortPaths, SimdLevel::Plain)(vertices, faces);
-            return;
-        }
+        if (!KeyFits(key)) return false;
         sort.slots[f] = Packed(key, static_cast<std::int32_t>(f));
+    }
+    return true;
+}
+
+#if defined(DEMO_HAVE_COMPACT_DEPTH_SORT_AVX2)
+// One corner's depth of four faces, widened to double.
+DEMO_AVX2_DEPTH_SORT inline __m256d DepthsOfFour(const VertexArray& vertices, const Face* four, std::int32_t Face::*corner) {
+    const auto depth = [&](std::size_t i) { return vertices[static_cast<std::size_t>(four[i].*corner)].tz; };
+    return _mm256_cvtps_pd(_mm_setr_ps(depth(0), depth(1), depth(2), depth(3)));
+}
+
+// FillSlots four faces at a time: DepthKey's sum in the same order, rounded
+// the same way (to nearest, ties to even, under the default rounding mode).
+DEMO_AVX2_DEPTH_SORT inline bool FillSlotsAvx2(const VertexArray& vertices, const FaceArray& faces, CompactSort& sort) {
+    const std::size_t whole = faces.size() & ~std::size_t{3};
+    __m128i orders = _mm_setr_epi32(0, 1, 2, 3);
+    __m128i lowest = _mm_setzero_si128(), highest = _mm_setzero_si128();
+    for (std::size_t f = 0; f < whole; f += 4) {
+        const Face* four = faces.data() + f;
+        const __m256d firstTwo = _mm256_add_pd(DepthsOfFour(vertices, four, &Face::vert1), DepthsOfFour(vertices, four, &Face::vert0));
+        const __m128i keys = _mm256_cvtpd_epi32(_mm256_add_pd(firstTwo, DepthsOfFour(vertices, four, &Face::vert2)));
+        lowest = _mm_min_epi32(lowest, keys);
+        highest = _mm_max_epi32(highest, keys);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(sort.slots.data() + f), _mm_or_si128(_mm_slli_epi32(keys, kOrderBits), orders));
+        orders = _mm_add_epi32(orders, _mm_set1_epi32(4));
+    }
+    lowest = _mm_min_epi32(lowest, _mm_shuffle_epi32(lowest, 0x4E));
+    lowest = _mm_min_epi32(lowest, _mm_shuffle_epi32(lowest, 0xB1));
+    highest = _mm_max_epi32(highest, _mm_shuffle_epi32(highest, 0x4E));
+    highest = _mm_max_epi32(highest, _mm_shuffle_epi32(highest, 0xB1));
+    bool fit = KeyFits(_mm_cvtsi128_si32(lowest)) && KeyFits(_mm_cvtsi128_si32(highest));
+    for (std::size_t f = whole; f < faces.size(); ++f) {
+        const std::int32_t key = DepthKey(vertices, faces[f]);
+        fit = fit && KeyFits(key);
+        sort.slots[f] = Packed(key, static_cast<std::int32_t>(f));
+    }
+    return fit;
+}
+#endif
+
+// Keys into the packed copy, the sort, and the slots back into the faces.
+template <SlotFill Fill, CandidateCollector Collect>
+[[gnu::always_inline]] inline void SortInCompactCopy(const VertexArray& vertices, FaceArray& faces) {
+    CompactSort sort;
+    if (faces.empty() || faces.size() > static_cast<std::size_t>(kCompactSortLimit) || !Fill(vertices, faces, sort)) {
+        PathFor(kDepthSortPaths, SimdLevel::Plain)(vertices, faces);
+        return;
     }
     // The last group of keys, and the last small range, may reach past the
     // last face: those slots are read (and written back unchanged).
@@ -397,13 +440,13 @@ template <CandidateCollector Collect>
 }  // namespace
 
 void DepthSortCompact(const VertexArray& vertices, FaceArray& faces) {
-    SortInCompactCopy<CollectCandidates>(vertices, faces);
+    SortInCompactCopy<FillSlots, CollectCandidates>(vertices, faces);
 }
 
 #if defined(DEMO_HAVE_COMPACT_DEPTH_SORT_AVX2)
 // Everything inlined, so that the whole sort is built for AVX2.
 [[gnu::flatten]] DEMO_AVX2_DEPTH_SORT void DepthSortCompactAvx2(const VertexArray& vertices, FaceArray& faces) {
-    SortInCompactCopy<CollectCandidatesAvx2>(vertices, faces);
+    SortInCompactCopy<FillSlotsAvx2, CollectCandidatesAvx2>(vertices, faces);
 }
 #endif
 

@@ -443,20 +443,22 @@ TEST_P(DepthSortAt, EqualKeysEndInTheQuicksortsOwnOrder) {
 
 TEST_P(DepthSortAt, KeysAreTheRoundedSumInCornerOrder) {
     VertexArray vertices(3, Vertex{});
-    FaceArray faces(2, Face{});
     vertices[0].tz = 1.25f;
     vertices[1].tz = 1.25f;
     vertices[2].tz = -5.0f;
-    faces[0].vert0 = 0;
-    faces[0].vert1 = 1;
-    faces[0].vert2 = 1;  // 3.75 -> 4
-    faces[1].vert0 = 0;
-    faces[1].vert1 = 1;
-    faces[1].vert2 = 2;  // -2.5 -> -2 (ties to even)
+    // Nine faces, so that a path taking faces four at a time rounds both sums
+    // in its lanes and in the faces left over.
+    FaceArray faces(9, Face{});
+    for (std::size_t f = 0; f < faces.size(); ++f) {
+        faces[f].vert0 = 0;
+        faces[f].vert1 = 1;
+        faces[f].vert2 = f % 2 == 0 ? 1 : 2;  // 3.75 -> 4, or -2.5 -> -2 (ties to even)
+    }
     PathFor(kDepthSortPaths, GetParam())(vertices, faces);
-    EXPECT_EQ(faces[0].depthKey, -2);
-    EXPECT_EQ(faces[0].order, 1);
-    EXPECT_EQ(faces[1].depthKey, 4);
+    for (std::size_t k = 0; k < faces.size(); ++k) {
+        EXPECT_EQ(faces[k].depthKey, k < 4 ? -2 : 4) << "slot " << k;
+        EXPECT_EQ(faces[k].depthKey, faces[k].order % 2 == 0 ? 4 : -2) << "slot " << k;
+    }
 }
 
 TEST_P(DepthSortAt, RandomKeysGiveASortedPermutationMovingOnlyTwoFields) {
