@@ -313,60 +313,101 @@ Crossing Partition(CompactSort& sort, std::int32_t left, std::int32_t right) {
             Choose(passed, lastRight - 1, std::max(fromRight(exchanges + 1), lastLeft))};
 }
 
-// ---- The quicksort's outer loops, two ranges at a time ----
+#if defined(DEMO_HAVE_COMPACT_DEPTH_SORT_AVX2)
+// ---- Ranges of up to eight slots partitioned in one register ----
+//
+// The same exchanges as Partition, worked out from the two candidate masks:
+// the lanes of each list as nibbles, the number of exchanges from a nibble-wise
+// comparison of the lists, each lane's partner from its rank in its list, and
+// all exchanges as one permutation of the register.
 
-// One line of work through the ranges: the range in hand and those put off.
-struct SortLine {
-    SortRangeStack stack;
-    SortRange range{0, -1};
-    bool busy = false;
-};
-
-// One step of a line: the range in hand partitioned, carrying on with the
-// smaller part and putting off the larger (the choice made without a branch:
-// it goes either way at random); or, once it is small, finished from the table
-// and the next put-off range taken up.
-template <CandidateCollector Collect>
-[[gnu::always_inline]] inline void Step(CompactSort& sort, SortLine& line) {
-    auto& [left, right] = line.range;
-    if (right - left >= kSmallRange) {
-        const auto [i, j] = Partition<Collect>(sort, left, right);
-        const std::int32_t leftIsSmaller = -static_cast<std::int32_t>(j - left < right - i);
-        const SortRange larger = {Choose(leftIsSmaller, i, left), Choose(leftIsSmaller, right, j)};
-        left = Choose(leftIsSmaller, left, i);
-        right = Choose(leftIsSmaller, j, right);
-        line.stack.entries[line.stack.top] = larger;  // kept only when it holds two slots or more
-        line.stack.top += larger.low < larger.high;
-        return;
+// For each set of a group's lanes: the lane numbers in nibbles, ascending and
+// then 8s (past any lane), or descending and then 0s (at or before any lane).
+constexpr auto kLanesAscending = [] {
+    std::array<std::uint64_t, 256> lists{};
+    for (unsigned chosen = 0; chosen < 256; ++chosen) {
+        int count = 0;
+        for (unsigned lane = 0; lane < kGroup; ++lane) {
+            if (chosen >> lane & 1) lists[chosen] |= std::uint64_t{lane} << (4 * count++);
+        }
+        for (; count < 16; ++count) lists[chosen] |= std::uint64_t{kGroup} << (4 * count);
     }
-    FinishSmallRange(sort, left, right);
-    line.busy = line.stack.top != 1;
-    if (line.busy) line.range = Pop(line.stack);
-}
+    return lists;
+}();
 
-// An idle line takes up a range the other has put off.
-inline void ShareWork(SortLine& idle, SortLine& other) {
-    if (idle.busy || other.stack.top == 1) return;
-    idle.range = Pop(other.stack);
-    idle.busy = true;
-}
-
-// A range's final order depends on its own keys alone, so the ranges may be
-// worked in any order: two lines of work go side by side, one step each in
-// turn, and the processor overlaps the one's loads and comparisons with the
-// other's.
-template <CandidateCollector Collect>
-void QuickSortCompact(CompactSort& sort, std::int32_t lo, std::int32_t hi) {
-    SortLine first, second;
-    first.range = {lo, hi};
-    first.busy = true;
-    while (first.busy || second.busy) {
-        ShareWork(second, first);
-        ShareWork(first, second);
-        if (first.busy) Step<Collect>(sort, first);
-        if (second.busy) Step<Collect>(sort, second);
+constexpr auto kLanesDescending = [] {
+    std::array<std::uint64_t, 256> lists{};
+    for (unsigned chosen = 0; chosen < 256; ++chosen) {
+        int count = 0;
+        for (unsigned lane = kGroup; lane-- > 0;) {
+            if (chosen >> lane & 1) lists[chosen] |= std::uint64_t{lane} << (4 * count++);
+        }
     }
+    return lists;
+}();
+
+constexpr std::int32_t NthLane(std::uint64_t lanes, std::int32_t n) {
+    return static_cast<std::int32_t>(lanes >> (4 * n) & 15);
 }
+
+// Four times the number of bits set in each lane (each below 256).
+DEMO_AVX2_DEPTH_SORT inline __m256i FourTimesBitsSet(__m256i lanes) {
+    const __m256i perNibble = _mm256_setr_epi8(0, 4, 4, 8, 4, 8, 8, 12, 4, 8, 8, 12, 8, 12, 12, 16,  //
+                                               0, 4, 4, 8, 4, 8, 8, 12, 4, 8, 8, 12, 8, 12, 12, 16);
+    const __m256i low = _mm256_and_si256(lanes, _mm256_set1_epi32(0x0F));
+    const __m256i high = _mm256_srli_epi32(lanes, 4);
+    return _mm256_add_epi32(_mm256_shuffle_epi8(perNibble, low), _mm256_shuffle_epi8(perNibble, high));
+}
+
+// Partition for left..right of up to eight slots: the eight slots from left are
+// read and written back, those past the range unchanged.
+DEMO_AVX2_DEPTH_SORT inline Crossing PartitionInRegister(CompactSort& sort, std::int32_t left, std::int32_t right) {
+    std::int32_t* group = sort.slots.data() + left;
+    const std::int32_t pivot = sort.slots[static_cast<std::size_t>((left + right) >> 1)];
+    const __m256i slots = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(group));
+    const unsigned inRange = 0xFFu >> (kGroup - 1 - (right - left));
+    const __m256 below = _mm256_castsi256_ps(_mm256_cmpgt_epi32(_mm256_set1_epi32(LowestOfKey(pivot)), slots));
+    const __m256 above = _mm256_castsi256_ps(_mm256_cmpgt_epi32(slots, _mm256_set1_epi32(HighestOfKey(pivot))));
+    const unsigned atLeast = ~static_cast<unsigned>(_mm256_movemask_ps(below)) & inRange;
+    const unsigned atMost = ~static_cast<unsigned>(_mm256_movemask_ps(above)) & inRange;
+    // The k-th nibble of each: the k-th candidate from the left and from the right.
+    const std::uint64_t fromLeft = kLanesAscending[atLeast];
+    const std::uint64_t fromRight = kLanesDescending[atMost];
+    // A pair is exchanged while its left lane is not past its right; no pair
+    // with a sentinel is. Nibble by nibble, fromRight + 8 - fromLeft stays in
+    // 0..15, so no nibble borrows from the next.
+    constexpr std::uint64_t kNibbleTops = 0x8888888888888888u;
+    const auto exchanges = static_cast<std::int32_t>(__builtin_popcountll(((fromRight | kNibbleTops) - fromLeft) & kNibbleTops));
+    // Each lane's rank in the lists (times four: a shift to its partner's nibble).
+    const __m256i laneBit = _mm256_setr_epi32(1, 2, 4, 8, 16, 32, 64, 128);
+    const __m256i lanesBelow = _mm256_sub_epi32(laneBit, _mm256_set1_epi32(1));
+    const __m256i lanesAbove = _mm256_xor_si256(_mm256_add_epi32(lanesBelow, laneBit), _mm256_set1_epi32(0xFF));
+    const __m256i atLeastLanes = _mm256_set1_epi32(static_cast<int>(atLeast));
+    const __m256i atMostLanes = _mm256_set1_epi32(static_cast<int>(atMost));
+    const __m256i rankFromLeft = FourTimesBitsSet(_mm256_and_si256(atLeastLanes, lanesBelow));
+    const __m256i rankFromRight = FourTimesBitsSet(_mm256_and_si256(atMostLanes, lanesAbove));
+    const __m256i exchanged = _mm256_set1_epi32(4 * exchanges);
+    const __m256i leftOnes = _mm256_and_si256(_mm256_cmpeq_epi32(_mm256_and_si256(atLeastLanes, laneBit), laneBit),
+                                              _mm256_cmpgt_epi32(exchanged, rankFromLeft));
+    const __m256i rightOnes = _mm256_and_si256(_mm256_cmpeq_epi32(_mm256_and_si256(atMostLanes, laneBit), laneBit),
+                                               _mm256_cmpgt_epi32(exchanged, rankFromRight));
+    // The permutation reads only each lane's low three bits.
+    const __m256i partnerOfLeft = _mm256_srlv_epi32(_mm256_set1_epi32(static_cast<int>(fromRight)), rankFromLeft);
+    const __m256i partnerOfRight = _mm256_srlv_epi32(_mm256_set1_epi32(static_cast<int>(fromLeft)), rankFromRight);
+    __m256i from = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    from = _mm256_blendv_epi8(from, partnerOfRight, rightOnes);
+    from = _mm256_blendv_epi8(from, partnerOfLeft, leftOnes);  // the lane of a last exchange with itself: either
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(group), _mm256_permutevar8x32_epi32(slots, from));
+    // Where the scans stop, as in Partition.
+    const std::int32_t lastLeft = NthLane(fromLeft, exchanges - 1);
+    const std::int32_t lastRight = NthLane(fromRight, exchanges - 1);
+    const std::int32_t passed = -static_cast<std::int32_t>(lastRight - lastLeft <= 1);
+    return {left + Choose(passed, lastLeft + 1, std::min(NthLane(fromLeft, exchanges), lastRight)),
+            left + Choose(passed, lastRight - 1, std::max(NthLane(fromRight, exchanges), lastLeft))};
+}
+#endif
+
+// ---- Keys into the packed slots ----
 
 // Every face's key and order into the packed slots; false when a key is too
 // far from zero to be packed.
@@ -419,18 +460,99 @@ DEMO_AVX2_DEPTH_SORT inline bool FillSlotsAvx2(const VertexArray& vertices, cons
 }
 #endif
 
+// ---- The quicksort's outer loops, two ranges at a time ----
+
+// A level's pieces of the sort, which is built once for each. A level may
+// have a partition for ranges of one group in one register.
+using GroupPartition = Crossing (*)(CompactSort& sort, std::int32_t left, std::int32_t right);
+
+struct Sse2Pieces {
+    static constexpr SlotFill fill = FillSlots;
+    static constexpr CandidateCollector collect = CollectCandidates;
+    static constexpr GroupPartition partitionGroup = nullptr;
+};
+
+#if defined(DEMO_HAVE_COMPACT_DEPTH_SORT_AVX2)
+struct Avx2Pieces {
+    static constexpr SlotFill fill = FillSlotsAvx2;
+    static constexpr CandidateCollector collect = CollectCandidatesAvx2;
+    static constexpr GroupPartition partitionGroup = PartitionInRegister;
+};
+#endif
+
+template <typename Pieces>
+[[gnu::always_inline]] inline Crossing PartitionRange(CompactSort& sort, std::int32_t left, std::int32_t right) {
+    if constexpr (Pieces::partitionGroup != nullptr) {
+        if (right - left < kGroup) return Pieces::partitionGroup(sort, left, right);
+    }
+    return Partition<Pieces::collect>(sort, left, right);
+}
+
+// One line of work through the ranges: the range in hand and those put off.
+struct SortLine {
+    SortRangeStack stack;
+    SortRange range{0, -1};
+    bool busy = false;
+};
+
+// One step of a line: the range in hand partitioned, carrying on with the
+// smaller part and putting off the larger (the choice made without a branch:
+// it goes either way at random); or, once it is small, finished from the table
+// and the next put-off range taken up.
+template <typename Pieces>
+[[gnu::always_inline]] inline void Step(CompactSort& sort, SortLine& line) {
+    auto& [left, right] = line.range;
+    if (right - left >= kSmallRange) {
+        const auto [i, j] = PartitionRange<Pieces>(sort, left, right);
+        const std::int32_t leftIsSmaller = -static_cast<std::int32_t>(j - left < right - i);
+        const SortRange larger = {Choose(leftIsSmaller, i, left), Choose(leftIsSmaller, right, j)};
+        left = Choose(leftIsSmaller, left, i);
+        right = Choose(leftIsSmaller, j, right);
+        line.stack.entries[line.stack.top] = larger;  // kept only when it holds two slots or more
+        line.stack.top += larger.low < larger.high;
+        return;
+    }
+    FinishSmallRange(sort, left, right);
+    line.busy = line.stack.top != 1;
+    if (line.busy) line.range = Pop(line.stack);
+}
+
+// An idle line takes up a range the other has put off.
+inline void ShareWork(SortLine& idle, SortLine& other) {
+    if (idle.busy || other.stack.top == 1) return;
+    idle.range = Pop(other.stack);
+    idle.busy = true;
+}
+
+// A range's final order depends on its own keys alone, so the ranges may be
+// worked in any order: two lines of work go side by side, one step each in
+// turn, and the processor overlaps the one's loads and comparisons with the
+// other's.
+template <typename Pieces>
+void QuickSortCompact(CompactSort& sort, std::int32_t lo, std::int32_t hi) {
+    SortLine first, second;
+    first.range = {lo, hi};
+    first.busy = true;
+    while (first.busy || second.busy) {
+        ShareWork(second, first);
+        ShareWork(first, second);
+        if (first.busy) Step<Pieces>(sort, first);
+        if (second.busy) Step<Pieces>(sort, second);
+    }
+}
+
 // Keys into the packed copy, the sort, and the slots back into the faces.
-template <SlotFill Fill, CandidateCollector Collect>
+template <typename Pieces>
 [[gnu::always_inline]] inline void SortInCompactCopy(const VertexArray& vertices, FaceArray& faces) {
     CompactSort sort;
-    if (faces.empty() || faces.size() > static_cast<std::size_t>(kCompactSortLimit) || !Fill(vertices, faces, sort)) {
+    if (faces.empty() || faces.size() > static_cast<std::size_t>(kCompactSortLimit) || !Pieces::fill(vertices, faces, sort)) {
         PathFor(kDepthSortPaths, SimdLevel::Plain)(vertices, faces);
         return;
     }
     // The last group of keys, and the last small range, may reach past the
     // last face: those slots are read (and written back unchanged).
     std::fill_n(sort.slots.begin() + static_cast<std::ptrdiff_t>(faces.size()), kGroup, 0);
-    QuickSortCompact<Collect>(sort, 0, static_cast<std::int32_t>(faces.size()) - 1);
+    QuickSortCompact<Pieces>(sort, 0, static_cast<std::int32_t>(faces.size()) - 1);
     for (std::size_t f = 0; f < faces.size(); ++f) {
         faces[f].depthKey = KeyOf(sort.slots[f]);
         faces[f].order = OrderOf(sort.slots[f]);
@@ -440,13 +562,13 @@ template <SlotFill Fill, CandidateCollector Collect>
 }  // namespace
 
 void DepthSortCompact(const VertexArray& vertices, FaceArray& faces) {
-    SortInCompactCopy<FillSlots, CollectCandidates>(vertices, faces);
+    SortInCompactCopy<Sse2Pieces>(vertices, faces);
 }
 
 #if defined(DEMO_HAVE_COMPACT_DEPTH_SORT_AVX2)
 // Everything inlined, so that the whole sort is built for AVX2.
 [[gnu::flatten]] DEMO_AVX2_DEPTH_SORT void DepthSortCompactAvx2(const VertexArray& vertices, FaceArray& faces) {
-    SortInCompactCopy<FillSlotsAvx2, CollectCandidatesAvx2>(vertices, faces);
+    SortInCompactCopy<Avx2Pieces>(vertices, faces);
 }
 #endif
 
