@@ -314,40 +314,91 @@ Crossing Partition(CompactSort& sort, std::int32_t left, std::int32_t right) {
 }
 
 #if defined(DEMO_HAVE_COMPACT_DEPTH_SORT_AVX2)
-// ---- Ranges of up to eight slots partitioned in one register ----
+// ---- Ranges of up to sixteen slots partitioned in registers ----
 //
 // The same exchanges as Partition, worked out from the two candidate masks:
-// the lanes of each list as nibbles, the number of exchanges from a nibble-wise
-// comparison of the lists, each lane's partner from its rank in its list, and
-// all exchanges as one permutation of the register.
+// the lanes of each list as nibbles, the number of exchanges from a
+// comparison of the lists nibble by nibble, each lane's partner from its rank
+// in its list, and all exchanges as one permutation of the registers.
 
-// For each set of a group's lanes: the lane numbers in nibbles, ascending and
-// then 8s (past any lane), or descending and then 0s (at or before any lane).
-constexpr auto kLanesAscending = [] {
-    std::array<std::uint64_t, 256> lists{};
+// For each set of a group's lanes: the lane numbers (plus `offset`) in nibbles,
+// ascending or descending, and zeros after them.
+constexpr std::array<std::uint32_t, 256> LaneNibbles(bool ascending, unsigned offset) {
+    std::array<std::uint32_t, 256> lists{};
     for (unsigned chosen = 0; chosen < 256; ++chosen) {
         int count = 0;
-        for (unsigned lane = 0; lane < kGroup; ++lane) {
-            if (chosen >> lane & 1) lists[chosen] |= std::uint64_t{lane} << (4 * count++);
-        }
-        for (; count < 16; ++count) lists[chosen] |= std::uint64_t{kGroup} << (4 * count);
-    }
-    return lists;
-}();
-
-constexpr auto kLanesDescending = [] {
-    std::array<std::uint64_t, 256> lists{};
-    for (unsigned chosen = 0; chosen < 256; ++chosen) {
-        int count = 0;
-        for (unsigned lane = kGroup; lane-- > 0;) {
-            if (chosen >> lane & 1) lists[chosen] |= std::uint64_t{lane} << (4 * count++);
+        for (unsigned step = 0; step < kGroup; ++step) {
+            const unsigned lane = ascending ? step : kGroup - 1 - step;
+            if (chosen >> lane & 1) lists[chosen] |= (lane + offset) << (4 * count++);
         }
     }
     return lists;
-}();
+}
+constexpr auto kLowAscending = LaneNibbles(true, 0);
+constexpr auto kHighAscending = LaneNibbles(true, kGroup);
+constexpr auto kLowDescending = LaneNibbles(false, 0);
+constexpr auto kHighDescending = LaneNibbles(false, kGroup);
+
+// The lanes of up to sixteen slots with key >= pivot and <= pivot, one bit a
+// lane, and the same as lists: the k-th nibble of fromLeft is the k-th
+// candidate from the left, then fillers at or past the last lane (8 for
+// eight lanes, 15 for sixteen); of fromRight the k-th from the right, then 0s.
+// Where a list has run out, its filler stands in for the scan's sentinel: no
+// exchange pairs it, and the stop it gives is the other side's last exchange.
+struct RegisterCandidates {
+    unsigned atLeast, atMost;
+    std::uint64_t fromLeft, fromRight;
+};
+
+// Eight lanes, with fillers of 8.
+RegisterCandidates CandidatesOfEight(unsigned atLeast, unsigned atMost) {
+    const std::uint64_t pastLast = 0x8888888888888888u << (4 * __builtin_popcount(atLeast));
+    return {atLeast, atMost, kLowAscending[atLeast] | pastLast, kLowDescending[atMost]};
+}
+
+// Sixteen lanes, with fillers of 15.
+RegisterCandidates CandidatesOfSixteen(unsigned atLeast, unsigned atMost) {
+    const unsigned leastLow = atLeast & 0xFF, mostHigh = atMost >> kGroup;
+    const int countLeast = __builtin_popcount(atLeast);
+    const std::uint64_t pastLast = (~std::uint64_t{0} << (4 * countLeast & 63)) & -std::uint64_t{countLeast < 16};
+    return {atLeast, atMost,
+            kLowAscending[leastLow] | std::uint64_t{kHighAscending[atLeast >> kGroup]} << (4 * __builtin_popcount(leastLow)) |
+                pastLast,
+            kHighDescending[mostHigh] | std::uint64_t{kLowDescending[atMost & 0xFF]} << (4 * __builtin_popcount(mostHigh))};
+}
+
+// A pair is exchanged while its left lane is not past its right; no pair with
+// a filler is. For eight lanes: nibble by nibble, fromRight + 8 - fromLeft
+// stays in 0..15, so no nibble borrows from the next.
+std::int32_t ExchangeCountOfEight(const RegisterCandidates& c) {
+    constexpr std::uint64_t kNibbleTops = 0x8888888888888888u;
+    return __builtin_popcountll(((c.fromRight | kNibbleTops) - c.fromLeft) & kNibbleTops);
+}
+
+// For sixteen lanes: in bytes, even nibbles and odd apart.
+std::int32_t ExchangeCountOfSixteen(const RegisterCandidates& c) {
+    constexpr std::uint64_t kLowNibbles = 0x0F0F0F0F0F0F0F0Fu, kByteTops = 0x8080808080808080u;
+    const auto notPast = [](std::uint64_t left, std::uint64_t right) {
+        return __builtin_popcountll((((right & kLowNibbles) | kByteTops) - (left & kLowNibbles)) & kByteTops);
+    };
+    return notPast(c.fromLeft, c.fromRight) + notPast(c.fromLeft >> 4, c.fromRight >> 4);
+}
 
 constexpr std::int32_t NthLane(std::uint64_t lanes, std::int32_t n) {
     return static_cast<std::int32_t>(lanes >> (4 * n) & 15);
+}
+
+// Where the scans stop, as in Partition.
+Crossing CrossingInRegisters(std::int32_t left, const RegisterCandidates& c, std::int32_t exchanges) {
+    const std::int32_t lastLeft = NthLane(c.fromLeft, exchanges - 1);
+    const std::int32_t lastRight = NthLane(c.fromRight, exchanges - 1);
+    const std::int32_t passed = -static_cast<std::int32_t>(lastRight - lastLeft <= 1);
+    return {left + Choose(passed, lastLeft + 1, std::min(NthLane(c.fromLeft, exchanges), lastRight)),
+            left + Choose(passed, lastRight - 1, std::max(NthLane(c.fromRight, exchanges), lastLeft))};
+}
+
+DEMO_AVX2_DEPTH_SORT inline unsigned LaneBits(__m256i lanes) {
+    return static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(lanes)));
 }
 
 // Four times the number of bits set in each lane (each below 256).
@@ -359,51 +410,76 @@ DEMO_AVX2_DEPTH_SORT inline __m256i FourTimesBitsSet(__m256i lanes) {
     return _mm256_add_epi32(_mm256_shuffle_epi8(perNibble, low), _mm256_shuffle_epi8(perNibble, high));
 }
 
-// Partition for left..right of up to eight slots: the eight slots from left are
-// read and written back, those past the range unchanged.
+// For the eight lanes from `first` (0 or 8): where each takes its slot from.
+// A lane in the first `exchanges` of a list takes its partner's, found by its
+// rank in its list (times four: the shift to the partner's nibble); others
+// keep their own. The lane of a last exchange with itself is in both lists.
+// Of the other eight lanes, `leastBefore` candidates come before these from
+// the left and `mostAfter` after them from the right.
+DEMO_AVX2_DEPTH_SORT inline __m256i SourceLanes(const RegisterCandidates& c, std::int32_t exchanges, unsigned first,
+                                                int leastBefore, int mostAfter) {
+    const __m256i laneBit = _mm256_setr_epi32(1, 2, 4, 8, 16, 32, 64, 128);
+    const __m256i lanesBefore = _mm256_sub_epi32(laneBit, _mm256_set1_epi32(1));
+    const __m256i lanesAfter = _mm256_xor_si256(_mm256_add_epi32(lanesBefore, laneBit), _mm256_set1_epi32(0xFF));
+    const auto leastHere = static_cast<int>(c.atLeast >> first & 0xFF), mostHere = static_cast<int>(c.atMost >> first & 0xFF);
+    const __m256i least = _mm256_set1_epi32(leastHere), most = _mm256_set1_epi32(mostHere);
+    const __m256i rankFromLeft = _mm256_add_epi32(FourTimesBitsSet(_mm256_and_si256(least, lanesBefore)), _mm256_set1_epi32(4 * leastBefore));
+    const __m256i rankFromRight = _mm256_add_epi32(FourTimesBitsSet(_mm256_and_si256(most, lanesAfter)), _mm256_set1_epi32(4 * mostAfter));
+    const __m256i exchanged = _mm256_set1_epi32(4 * exchanges);
+    const __m256i leftOnes = _mm256_and_si256(_mm256_cmpeq_epi32(_mm256_and_si256(least, laneBit), laneBit),
+                                              _mm256_cmpgt_epi32(exchanged, rankFromLeft));
+    const __m256i rightOnes = _mm256_and_si256(_mm256_cmpeq_epi32(_mm256_and_si256(most, laneBit), laneBit),
+                                               _mm256_cmpgt_epi32(exchanged, rankFromRight));
+    // Partners lie among the first eight nibbles of the lists (there are at
+    // most eight exchanges); only a lane's low four bits count from here on.
+    const __m256i partnerOfLeft = _mm256_srlv_epi32(_mm256_set1_epi32(static_cast<int>(c.fromRight)), rankFromLeft);
+    const __m256i partnerOfRight = _mm256_srlv_epi32(_mm256_set1_epi32(static_cast<int>(c.fromLeft)), rankFromRight);
+    const __m256i own = _mm256_add_epi32(_mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7), _mm256_set1_epi32(static_cast<int>(first)));
+    return _mm256_blendv_epi8(_mm256_blendv_epi8(own, partnerOfRight, rightOnes), partnerOfLeft, leftOnes);
+}
+
+// Partition for left..right of up to eight slots: the eight slots from left
+// are read and written back, those past the range unchanged.
 DEMO_AVX2_DEPTH_SORT inline Crossing PartitionInRegister(CompactSort& sort, std::int32_t left, std::int32_t right) {
     std::int32_t* group = sort.slots.data() + left;
     const std::int32_t pivot = sort.slots[static_cast<std::size_t>((left + right) >> 1)];
     const __m256i slots = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(group));
     const unsigned inRange = 0xFFu >> (kGroup - 1 - (right - left));
-    const __m256 below = _mm256_castsi256_ps(_mm256_cmpgt_epi32(_mm256_set1_epi32(LowestOfKey(pivot)), slots));
-    const __m256 above = _mm256_castsi256_ps(_mm256_cmpgt_epi32(slots, _mm256_set1_epi32(HighestOfKey(pivot))));
-    const unsigned atLeast = ~static_cast<unsigned>(_mm256_movemask_ps(below)) & inRange;
-    const unsigned atMost = ~static_cast<unsigned>(_mm256_movemask_ps(above)) & inRange;
-    // The k-th nibble of each: the k-th candidate from the left and from the right.
-    const std::uint64_t fromLeft = kLanesAscending[atLeast];
-    const std::uint64_t fromRight = kLanesDescending[atMost];
-    // A pair is exchanged while its left lane is not past its right; no pair
-    // with a sentinel is. Nibble by nibble, fromRight + 8 - fromLeft stays in
-    // 0..15, so no nibble borrows from the next.
-    constexpr std::uint64_t kNibbleTops = 0x8888888888888888u;
-    const auto exchanges = static_cast<std::int32_t>(__builtin_popcountll(((fromRight | kNibbleTops) - fromLeft) & kNibbleTops));
-    // Each lane's rank in the lists (times four: a shift to its partner's nibble).
-    const __m256i laneBit = _mm256_setr_epi32(1, 2, 4, 8, 16, 32, 64, 128);
-    const __m256i lanesBelow = _mm256_sub_epi32(laneBit, _mm256_set1_epi32(1));
-    const __m256i lanesAbove = _mm256_xor_si256(_mm256_add_epi32(lanesBelow, laneBit), _mm256_set1_epi32(0xFF));
-    const __m256i atLeastLanes = _mm256_set1_epi32(static_cast<int>(atLeast));
-    const __m256i atMostLanes = _mm256_set1_epi32(static_cast<int>(atMost));
-    const __m256i rankFromLeft = FourTimesBitsSet(_mm256_and_si256(atLeastLanes, lanesBelow));
-    const __m256i rankFromRight = FourTimesBitsSet(_mm256_and_si256(atMostLanes, lanesAbove));
-    const __m256i exchanged = _mm256_set1_epi32(4 * exchanges);
-    const __m256i leftOnes = _mm256_and_si256(_mm256_cmpeq_epi32(_mm256_and_si256(atLeastLanes, laneBit), laneBit),
-                                              _mm256_cmpgt_epi32(exchanged, rankFromLeft));
-    const __m256i rightOnes = _mm256_and_si256(_mm256_cmpeq_epi32(_mm256_and_si256(atMostLanes, laneBit), laneBit),
-                                               _mm256_cmpgt_epi32(exchanged, rankFromRight));
-    // The permutation reads only each lane's low three bits.
-    const __m256i partnerOfLeft = _mm256_srlv_epi32(_mm256_set1_epi32(static_cast<int>(fromRight)), rankFromLeft);
-    const __m256i partnerOfRight = _mm256_srlv_epi32(_mm256_set1_epi32(static_cast<int>(fromLeft)), rankFromRight);
-    __m256i from = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-    from = _mm256_blendv_epi8(from, partnerOfRight, rightOnes);
-    from = _mm256_blendv_epi8(from, partnerOfLeft, leftOnes);  // the lane of a last exchange with itself: either
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(group), _mm256_permutevar8x32_epi32(slots, from));
-    // Where the scans stop, as in Partition.
-    const std::int32_t lastLeft = NthLane(fromLeft, exchanges - 1);
-    const std::int32_t lastRight = NthLane(fromRight, exchanges - 1);
-    const std::int32_t passed = -static_cast<std::int32_t>(lastRight - lastLeft <= 1);
-    return {left + Choose(passed, lastLeft + 1, std::min(NthLane(fromLeft, exchanges), lastRight)),
-            left + Choose(passed, lastRight - 1, std::max(NthLane(fromRight, exchanges), lastLeft))};
+    const unsigned below = LaneBits(_mm256_cmpgt_epi32(_mm256_set1_epi32(LowestOfKey(pivot)), slots));
+    const unsigned above = LaneBits(_mm256_cmpgt_epi32(slots, _mm256_set1_epi32(HighestOfKey(pivot))));
+    const RegisterCandidates candidates = CandidatesOfEight(~below & inRange, ~above & inRange);
+    const std::int32_t exchanges = ExchangeCountOfEight(candidates);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(group),
+                        _mm256_permutevar8x32_epi32(slots, SourceLanes(candidates, exchanges, 0, 0, 0)));
+    return CrossingInRegisters(left, candidates, exchanges);
+}
+
+// Lanes 0..15 of two registers picked by `from`, eight of them.
+DEMO_AVX2_DEPTH_SORT inline __m256i PickFromTwo(__m256i low, __m256i high, __m256i from) {
+    const __m256 fromHigh = _mm256_castsi256_ps(_mm256_slli_epi32(from, 28));
+    return _mm256_castps_si256(_mm256_blendv_ps(_mm256_castsi256_ps(_mm256_permutevar8x32_epi32(low, from)),
+                                                _mm256_castsi256_ps(_mm256_permutevar8x32_epi32(high, from)), fromHigh));
+}
+
+// The same for left..right of nine to sixteen slots, the sixteen from left read
+// and written back (the array's spare room covers those past the last face).
+DEMO_AVX2_DEPTH_SORT inline Crossing PartitionInTwoRegisters(CompactSort& sort, std::int32_t left, std::int32_t right) {
+    std::int32_t* group = sort.slots.data() + left;
+    const std::int32_t pivot = sort.slots[static_cast<std::size_t>((left + right) >> 1)];
+    const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(group));
+    const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(group + kGroup));
+    const unsigned inRange = 0xFFFFu >> (2 * kGroup - 1 - (right - left));
+    const __m256i lowest = _mm256_set1_epi32(LowestOfKey(pivot)), highest = _mm256_set1_epi32(HighestOfKey(pivot));
+    const unsigned below = LaneBits(_mm256_cmpgt_epi32(lowest, low)) | LaneBits(_mm256_cmpgt_epi32(lowest, high)) << kGroup;
+    const unsigned above = LaneBits(_mm256_cmpgt_epi32(low, highest)) | LaneBits(_mm256_cmpgt_epi32(high, highest)) << kGroup;
+    const RegisterCandidates candidates = CandidatesOfSixteen(~below & inRange, ~above & inRange);
+    const std::int32_t exchanges = ExchangeCountOfSixteen(candidates);
+    const int leastLow = __builtin_popcount(candidates.atLeast & 0xFF), mostHigh = __builtin_popcount(candidates.atMost >> kGroup);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(group),
+                        PickFromTwo(low, high, SourceLanes(candidates, exchanges, 0, 0, mostHigh)));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(group + kGroup),
+                        PickFromTwo(low, high, SourceLanes(candidates, exchanges, kGroup, leastLow, 0)));
+    return CrossingInRegisters(left, candidates, exchanges);
 }
 #endif
 
@@ -463,28 +539,29 @@ DEMO_AVX2_DEPTH_SORT inline bool FillSlotsAvx2(const VertexArray& vertices, cons
 // ---- The quicksort's outer loops, two ranges at a time ----
 
 // A level's pieces of the sort, which is built once for each. A level may
-// have a partition for ranges of one group in one register.
-using GroupPartition = Crossing (*)(CompactSort& sort, std::int32_t left, std::int32_t right);
-
+// partition ranges of up to sixteen slots in registers.
 struct Sse2Pieces {
     static constexpr SlotFill fill = FillSlots;
     static constexpr CandidateCollector collect = CollectCandidates;
-    static constexpr GroupPartition partitionGroup = nullptr;
+    static constexpr bool partitionsInRegisters = false;
 };
 
 #if defined(DEMO_HAVE_COMPACT_DEPTH_SORT_AVX2)
 struct Avx2Pieces {
     static constexpr SlotFill fill = FillSlotsAvx2;
     static constexpr CandidateCollector collect = CollectCandidatesAvx2;
-    static constexpr GroupPartition partitionGroup = PartitionInRegister;
+    static constexpr bool partitionsInRegisters = true;
 };
 #endif
 
 template <typename Pieces>
 [[gnu::always_inline]] inline Crossing PartitionRange(CompactSort& sort, std::int32_t left, std::int32_t right) {
-    if constexpr (Pieces::partitionGroup != nullptr) {
-        if (right - left < kGroup) return Pieces::partitionGroup(sort, left, right);
+#if defined(DEMO_HAVE_COMPACT_DEPTH_SORT_AVX2)
+    if constexpr (Pieces::partitionsInRegisters) {
+        if (right - left < kGroup) return PartitionInRegister(sort, left, right);
+        if (right - left < 2 * kGroup) return PartitionInTwoRegisters(sort, left, right);
     }
+#endif
     return Partition<Pieces::collect>(sort, left, right);
 }
 
