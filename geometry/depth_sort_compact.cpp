@@ -351,13 +351,13 @@ struct RegisterCandidates {
 };
 
 // Eight lanes, with fillers of 8.
-RegisterCandidates CandidatesOfEight(unsigned atLeast, unsigned atMost) {
+inline RegisterCandidates CandidatesOfEight(unsigned atLeast, unsigned atMost) {
     const std::uint64_t pastLast = 0x8888888888888888u << (4 * __builtin_popcount(atLeast));
     return {atLeast, atMost, kLowAscending[atLeast] | pastLast, kLowDescending[atMost]};
 }
 
 // Sixteen lanes, with fillers of 15.
-RegisterCandidates CandidatesOfSixteen(unsigned atLeast, unsigned atMost) {
+inline RegisterCandidates CandidatesOfSixteen(unsigned atLeast, unsigned atMost) {
     const unsigned leastLow = atLeast & 0xFF, mostHigh = atMost >> kGroup;
     const int countLeast = __builtin_popcount(atLeast);
     const std::uint64_t pastLast = (~std::uint64_t{0} << (4 * countLeast & 63)) & -std::uint64_t{countLeast < 16};
@@ -370,13 +370,13 @@ RegisterCandidates CandidatesOfSixteen(unsigned atLeast, unsigned atMost) {
 // A pair is exchanged while its left lane is not past its right; no pair with
 // a filler is. For eight lanes: nibble by nibble, fromRight + 8 - fromLeft
 // stays in 0..15, so no nibble borrows from the next.
-std::int32_t ExchangeCountOfEight(const RegisterCandidates& c) {
+inline std::int32_t ExchangeCountOfEight(const RegisterCandidates& c) {
     constexpr std::uint64_t kNibbleTops = 0x8888888888888888u;
     return __builtin_popcountll(((c.fromRight | kNibbleTops) - c.fromLeft) & kNibbleTops);
 }
 
 // For sixteen lanes: in bytes, even nibbles and odd apart.
-std::int32_t ExchangeCountOfSixteen(const RegisterCandidates& c) {
+inline std::int32_t ExchangeCountOfSixteen(const RegisterCandidates& c) {
     constexpr std::uint64_t kLowNibbles = 0x0F0F0F0F0F0F0F0Fu, kByteTops = 0x8080808080808080u;
     const auto notPast = [](std::uint64_t left, std::uint64_t right) {
         return __builtin_popcountll((((right & kLowNibbles) | kByteTops) - (left & kLowNibbles)) & kByteTops);
@@ -389,7 +389,8 @@ constexpr std::int32_t NthLane(std::uint64_t lanes, std::int32_t n) {
 }
 
 // Where the scans stop, as in Partition.
-Crossing CrossingInRegisters(std::int32_t left, const RegisterCandidates& c, std::int32_t exchanges) {
+[[gnu::always_inline]] inline Crossing CrossingInRegisters(std::int32_t left, const RegisterCandidates& c,
+                                                           std::int32_t exchanges) {
     const std::int32_t lastLeft = NthLane(c.fromLeft, exchanges - 1);
     const std::int32_t lastRight = NthLane(c.fromRight, exchanges - 1);
     const std::int32_t passed = -static_cast<std::int32_t>(lastRight - lastLeft <= 1);
@@ -423,8 +424,10 @@ DEMO_AVX2_DEPTH_SORT inline __m256i SourceLanes(const RegisterCandidates& c, std
     const __m256i lanesAfter = _mm256_xor_si256(_mm256_add_epi32(lanesBefore, laneBit), _mm256_set1_epi32(0xFF));
     const auto leastHere = static_cast<int>(c.atLeast >> first & 0xFF), mostHere = static_cast<int>(c.atMost >> first & 0xFF);
     const __m256i least = _mm256_set1_epi32(leastHere), most = _mm256_set1_epi32(mostHere);
-    const __m256i rankFromLeft = _mm256_add_epi32(FourTimesBitsSet(_mm256_and_si256(least, lanesBefore)), _mm256_set1_epi32(4 * leastBefore));
-    const __m256i rankFromRight = _mm256_add_epi32(FourTimesBitsSet(_mm256_and_si256(most, lanesAfter)), _mm256_set1_epi32(4 * mostAfter));
+    const __m256i rankFromLeft =
+        _mm256_add_epi32(FourTimesBitsSet(_mm256_and_si256(least, lanesBefore)), _mm256_set1_epi32(4 * leastBefore));
+    const __m256i rankFromRight =
+        _mm256_add_epi32(FourTimesBitsSet(_mm256_and_si256(most, lanesAfter)), _mm256_set1_epi32(4 * mostAfter));
     const __m256i exchanged = _mm256_set1_epi32(4 * exchanges);
     const __m256i leftOnes = _mm256_and_si256(_mm256_cmpeq_epi32(_mm256_and_si256(least, laneBit), laneBit),
                                               _mm256_cmpgt_epi32(exchanged, rankFromLeft));
@@ -474,7 +477,8 @@ DEMO_AVX2_DEPTH_SORT inline Crossing PartitionInTwoRegisters(CompactSort& sort, 
     const unsigned above = LaneBits(_mm256_cmpgt_epi32(low, highest)) | LaneBits(_mm256_cmpgt_epi32(high, highest)) << kGroup;
     const RegisterCandidates candidates = CandidatesOfSixteen(~below & inRange, ~above & inRange);
     const std::int32_t exchanges = ExchangeCountOfSixteen(candidates);
-    const int leastLow = __builtin_popcount(candidates.atLeast & 0xFF), mostHigh = __builtin_popcount(candidates.atMost >> kGroup);
+    const int leastLow = __builtin_popcount(candidates.atLeast & 0xFF);
+    const int mostHigh = __builtin_popcount(candidates.atMost >> kGroup);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(group),
                         PickFromTwo(low, high, SourceLanes(candidates, exchanges, 0, 0, mostHigh)));
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(group + kGroup),
@@ -515,11 +519,13 @@ DEMO_AVX2_DEPTH_SORT inline bool FillSlotsAvx2(const VertexArray& vertices, cons
     __m128i lowest = _mm_setzero_si128(), highest = _mm_setzero_si128();
     for (std::size_t f = 0; f < whole; f += 4) {
         const Face* four = faces.data() + f;
-        const __m256d firstTwo = _mm256_add_pd(DepthsOfFour(vertices, four, &Face::vert1), DepthsOfFour(vertices, four, &Face::vert0));
+        const __m256d firstTwo =
+            _mm256_add_pd(DepthsOfFour(vertices, four, &Face::vert1), DepthsOfFour(vertices, four, &Face::vert0));
         const __m128i keys = _mm256_cvtpd_epi32(_mm256_add_pd(firstTwo, DepthsOfFour(vertices, four, &Face::vert2)));
         lowest = _mm_min_epi32(lowest, keys);
         highest = _mm_max_epi32(highest, keys);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(sort.slots.data() + f), _mm_or_si128(_mm_slli_epi32(keys, kOrderBits), orders));
+        const __m128i slots = _mm_or_si128(_mm_slli_epi32(keys, kOrderBits), orders);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(sort.slots.data() + f), slots);
         orders = _mm_add_epi32(orders, _mm_set1_epi32(4));
     }
     lowest = _mm_min_epi32(lowest, _mm_shuffle_epi32(lowest, 0x4E));
