@@ -250,16 +250,20 @@ DEMO_AVX2_DEPTH_SORT CandidateCounts CollectCandidatesAvx2(CompactSort& sort, st
                                                            std::int32_t pivot) {
     const __m256i pivotLow = _mm256_set1_epi32(LowestOfKey(pivot));
     const __m256i pivotHigh = _mm256_set1_epi32(HighestOfKey(pivot));
+    const __m256i rights = _mm256_set1_epi32(right);
+    __m256i lanePositions = _mm256_add_epi32(_mm256_set1_epi32(left), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
     __m128i positions = _mm_set1_epi16(static_cast<std::int16_t>(left));
     CandidateCounts counts{0, 0};
     for (std::int32_t x = left; x <= right; x += kGroup) {
         const __m256i slots = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(sort.slots.data() + x));
-        const __m256 below = _mm256_castsi256_ps(_mm256_cmpgt_epi32(pivotLow, slots));
-        const __m256 above = _mm256_castsi256_ps(_mm256_cmpgt_epi32(slots, pivotHigh));
+        // Lanes past the range count as both below and above, so in neither list.
+        const __m256i outside = _mm256_cmpgt_epi32(lanePositions, rights);
+        const __m256 below = _mm256_castsi256_ps(_mm256_or_si256(_mm256_cmpgt_epi32(pivotLow, slots), outside));
+        const __m256 above = _mm256_castsi256_ps(_mm256_or_si256(_mm256_cmpgt_epi32(slots, pivotHigh), outside));
         const auto belowLanes = static_cast<unsigned>(_mm256_movemask_ps(below));
         const auto aboveLanes = static_cast<unsigned>(_mm256_movemask_ps(above));
-        const unsigned inRange = LanesInRange(x, right);
-        AppendCandidates(sort, counts, positions, ~belowLanes & inRange, ~aboveLanes & inRange);
+        AppendCandidates(sort, counts, positions, ~belowLanes & 0xFFu, ~aboveLanes & 0xFFu);
+        lanePositions = _mm256_add_epi32(lanePositions, _mm256_set1_epi32(kGroup));
         positions = _mm_add_epi16(positions, _mm_set1_epi16(kGroup));
     }
     return counts;
