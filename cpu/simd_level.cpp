@@ -6,15 +6,18 @@ namespace {
 
 constexpr std::array<std::string_view, kSimdLevelCount> kNames = {"plain", "sse2", "avx2", "avx512"};
 
-// AVX-512 here means the subsets the wide paths use: F, BW, VL and VBMI.
+// AVX2 here means what the compiler's AVX2 target may emit beside it: POPCNT
+// too, which a virtual machine can hide on its own. AVX-512 means the subsets
+// the wide paths use, F, BW, VL and VBMI, on top of that.
 SimdLevel ProcessorSimdLevel() {
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
     __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+    const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
+    if (avx2 && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
         __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi")) {
         return SimdLevel::Avx512;
     }
-    if (__builtin_cpu_supports("avx2")) return SimdLevel::Avx2;
+    if (avx2) return SimdLevel::Avx2;
     if (__builtin_cpu_supports("sse2")) return SimdLevel::Sse2;
 #endif
     return SimdLevel::Plain;
