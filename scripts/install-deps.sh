@@ -77,5 +77,38 @@ if "${needs_i386}" && ! dpkg --print-foreign-architectures | grep -qx i386; then
   "${sudo_cmd[@]}" dpkg --add-architecture i386
 fi
 echo "install-deps: installing ${missing[*]}"
-"${sudo_cmd[@]}" apt-get update -qq
-DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+
+# A package mirror in mid-sync serves an index of the wrong size for a few
+# minutes, and apt-get update then fails for that index alone. So the update is
+# tried again after a pause, and if an index still fails the install goes on
+# with the indexes apt has: most packages need nothing from the failed one.
+# INSTALL_DEPS_UPDATE_PAUSE (seconds) replaces the pauses. Sources are never
+# pinned, downgraded or dropped to get around it.
+update_tries=3
+update_pauses=(20 40)
+index_failed=false
+for ((try = 1; try <= update_tries; try++)); do
+  if "${sudo_cmd[@]}" apt-get update -qq; then
+    index_failed=false
+    break
+  fi
+  index_failed=true
+  if [ "${try}" -lt "${update_tries}" ]; then
+    pause=${INSTALL_DEPS_UPDATE_PAUSE:-${update_pauses[try - 1]}}
+    echo "install-deps: apt-get update failed (try ${try} of ${update_tries}); the package mirror may be mid-sync, trying again in ${pause} s" >&2
+    sleep "${pause}"
+  fi
+done
+if "${index_failed}"; then
+  echo "install-deps: apt-get update failed ${update_tries} times; installing from the package indexes apt has" >&2
+fi
+
+if ! DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"; then
+  not_installed=()
+  for package in "${missing[@]}"; do
+    is_installed "$package" || not_installed+=("$package")
+  done
+  echo "install-deps: could not install: ${not_installed[*]:-(apt-get failed, see above)}" >&2
+  echo "install-deps: the package mirror may be mid-sync; run this script again in a few minutes" >&2
+  exit 1
+fi
