@@ -1,6 +1,7 @@
 // demo-snapshot's command line, output paths and file writing.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -179,4 +180,18 @@ TEST(FrameFiles, PngAndRawBytesDescribeTheFrame) {
     std::mt19937 noise(7);
     for (PackedColor& pixel : frame->pixels) pixel = noise() & 0xFFFFFFu;
     ExpectPngHoldsFrame(EncodePng(*frame, buffers), *frame);
+}
+
+// A reader gone from the pipe ends the tool quietly on every platform; the
+// Windows C runtime says EINVAL for it, the system error beneath tells.
+TEST(FrameFiles, AClosedPipeIsEpipeOnWindowsToo) {
+    constexpr unsigned long kBrokenPipe = 109, kNoData = 232, kDiskFull = 112;
+    EXPECT_EQ(StandardOutputWriteError(EPIPE, 0), EPIPE);
+    EXPECT_EQ(StandardOutputWriteError(EINVAL, kNoData), EPIPE);
+    EXPECT_EQ(StandardOutputWriteError(EINVAL, kBrokenPipe), EPIPE);
+    EXPECT_EQ(StandardOutputWriteError(EPIPE, kBrokenPipe), EPIPE);
+    // Every other failure keeps its own errno.
+    EXPECT_EQ(StandardOutputWriteError(EINVAL, 0), EINVAL);
+    EXPECT_EQ(StandardOutputWriteError(ENOSPC, kDiskFull), ENOSPC);
+    EXPECT_EQ(StandardOutputWriteError(EIO, 0), EIO);
 }

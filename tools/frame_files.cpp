@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
@@ -119,7 +120,21 @@ std::optional<std::string> WriteWholeFile(const std::string& path, const Bytes& 
     return std::nullopt;
 }
 
-int WriteToStandardOutput(const Bytes& bytes) { return WriteAndFlush(stdout, bytes); }
+int WriteToStandardOutput(const Bytes& bytes) {
+#ifdef _WIN32
+    _doserrno = 0;  // the C runtime sets it only when a system call fails
+    const int error = WriteAndFlush(stdout, bytes);
+    return error == 0 ? 0 : StandardOutputWriteError(error, _doserrno);
+#else
+    return WriteAndFlush(stdout, bytes);
+#endif
+}
+
+int StandardOutputWriteError(int error, unsigned long systemError) {
+    constexpr unsigned long kBrokenPipe = 109;  // ERROR_BROKEN_PIPE: the reader's end is closed
+    constexpr unsigned long kNoData = 232;      // ERROR_NO_DATA: the pipe is being closed
+    return systemError == kBrokenPipe || systemError == kNoData ? EPIPE : error;
+}
 
 void PrepareStandardOutputForBytes() {
 #ifdef _WIN32

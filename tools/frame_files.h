@@ -42,9 +42,16 @@ std::uint32_t FrameBufferCrc32(const FrameBuffer& frame);
 std::optional<std::string> WriteWholeFile(const std::string& path, const Bytes& bytes);
 
 // Writes the bytes to standard output and flushes them; returns errno of the
-// failure (EPIPE when the reader has gone), or 0. Call
+// failure (EPIPE when the reader has gone, on Windows too), or 0. Call
 // PrepareStandardOutputForBytes once first.
 int WriteToStandardOutput(const Bytes& bytes);
+
+// The errno WriteToStandardOutput reports for a failed write: the C runtime's
+// own, except that a reader gone from a Windows pipe is EPIPE there too. The
+// Windows C runtime reports that write as EINVAL; only the system error beneath
+// it (ERROR_BROKEN_PIPE, or ERROR_NO_DATA while the pipe is being closed) tells
+// it from the others. systemError is 0 where the platform has none.
+int StandardOutputWriteError(int error, unsigned long systemError);
 
 // Standard output in binary mode (Windows would turn \n into \r\n), and a
 // write to a closed pipe answered with EPIPE rather than a fatal signal.
