@@ -6,6 +6,12 @@
 #                                         with 0; the fullscreen one stops
 #                                         drawing while it lacks the focus
 #   wayland.sh close PROGRAM_VARIABLE     sway: a close request ends it with 0
+#   wayland.sh passing-keyboard PROGRAM_VARIABLE
+#   wayland.sh passing-keyboard-close PROGRAM_VARIABLE
+#                                         sway, where a virtual keyboard came and
+#                                         went beside one that stays just before
+#                                         the start: the torus spins, and Esc
+#                                         (or a close request) ends it with 0
 #   wayland.sh seatless PROGRAM_VARIABLE  weston's headless back-end, which has
 #                                         no input seat: exit 255, nothing printed
 # Ends with 77 (skipped) where a compositor or tool is not installed.
@@ -118,13 +124,21 @@ start_user_program() {
   program_pid=$!
 }
 
+# fail_if_ended WHEN: a program that has ended fails the test, with its exit
+# code (139: a crash).
+fail_if_ended() {
+  kill -0 "${program_pid}" 2>/dev/null && return 0
+  wait_for_exit 1
+  fail "the program ended with exit code ${exit_code} $1"
+}
+
 wait_for_window() {
   for _ in $(seq 300); do
     if "${user_env[@]}" swaymsg -r -t get_tree | grep -Eq "\"pid\": *${program_pid}[,}]"; then
       note "window of pid ${program_pid} in the tree"
       return 0
     fi
-    expect_running "before its window appeared"
+    fail_if_ended "before its window appeared"
     sleep 0.1
   done
   fail "no window of the program appeared"
@@ -150,6 +164,15 @@ press() {
 lend_keyboard() {
   "${user_env[@]}" wtype -s 100000 &
   keyboard_pid=$!
+}
+
+# Waits until sway lists COUNT keyboards.
+wait_for_keyboards() {
+  for _ in $(seq 100); do
+    [ "$("${user_env[@]}" swaymsg -r -t get_inputs | grep -c '"type": "keyboard"')" -eq "$1" ] && return 0
+    sleep 0.05
+  done
+  fail "sway does not list $1 keyboard(s)"
 }
 
 take_keyboard_back() {
@@ -184,7 +207,28 @@ case "${scenario}" in
     wait_for_exit 5
     [ "${exit_code}" -eq 0 ] || fail "Esc ended it with exit code ${exit_code}"
     ;;
-  close)
+  passing-keyboard | passing-keyboard-close)
+    start_sway
+    lend_keyboard
+    wait_for_keyboards 1
+    # A second keyboard types a key and goes: sway's seat is left with no
+    # active keyboard, so the program's keyboard gets modifiers before a keymap.
+    "${user_env[@]}" wtype -s 300 -k a -s 300
+    wait_for_keyboards 1
+    start_user_program
+    wait_for_window
+    sleep 2
+    fail_if_ended "after its window appeared"
+    # shellcheck disable=SC2086
+    wait_for_torus ${picture_box} torus
+    expect_spinning spin
+    ;;&
+  passing-keyboard)
+    press Escape
+    wait_for_exit 5
+    [ "${exit_code}" -eq 0 ] || fail "Esc ended it with exit code ${exit_code}"
+    ;;
+  close | passing-keyboard-close)
     "${user_env[@]}" swaymsg "[pid=${program_pid}] kill" >/dev/null || fail "swaymsg could not send the close request"
     wait_for_exit 5
     [ "${exit_code}" -eq 0 ] || fail "a close request ended it with exit code ${exit_code}"
