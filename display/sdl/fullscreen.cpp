@@ -1,5 +1,6 @@
 // demo-fullscreen: the display switched to a mode of the frame's size, the
 // mouse cursor hidden, and nothing drawn while the program is in the background.
+#include <cstring>
 #include <vector>
 
 #include "display/sdl/sdl_formats.h"
@@ -18,6 +19,13 @@ std::vector<SDL_DisplayMode> ListDisplayModes() {
     }
     return modes;
 }
+
+// Whether the display really switches to the modes SDL lists. A Wayland
+// compositor does not: SDL 2.26 offers made-up modes there and shows one by
+// scaling the window's buffer to the whole output, which stretches a 4:3 frame
+// on a wide output. There the frame is centred on black instead, as on a
+// display that has no mode of the frame's size.
+bool ModesAreReal() { return std::strcmp(SDL_GetCurrentVideoDriver(), "wayland") != 0; }
 
 // A Wayland compositor maps a window, and so can give it the focus, only once
 // it has a picture; without the focus no frame is drawn. A black one breaks
@@ -39,7 +47,7 @@ bool OpenDisplayWindow(const char* title, std::int32_t width, std::int32_t heigh
     SDL_Rect desktop;
     if (SDL_GetDisplayBounds(kDisplay, &desktop) != 0) return false;
     SDL_DisplayMode mode;
-    if (FindFullscreenMode(ListDisplayModes(), width, height, mode)) {
+    if (ModesAreReal() && FindFullscreenMode(ListDisplayModes(), width, height, mode)) {
         window = SDL_CreateWindow(title, desktop.x, desktop.y, width, height, SDL_WINDOW_SHOWN);
         if (window == nullptr) return false;
         if (SDL_SetWindowDisplayMode(window, &mode) != 0) return false;

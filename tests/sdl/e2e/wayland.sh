@@ -12,6 +12,11 @@
 #                                         went beside one that stays just before
 #                                         the start: the torus spins, and Esc
 #                                         (or a close request) ends it with 0
+#   wayland.sh wide-output DEMO_FULLSCREEN
+#                                         sway on a 16:9 output at scale 2: the
+#                                         frame is centred, not stretched (the
+#                                         program's protocol log shows no buffer
+#                                         scaled out of shape), Esc ends it with 0
 #   wayland.sh seatless PROGRAM_VARIABLE  weston's headless back-end, which has
 #                                         no input seat: exit 255, nothing printed
 # Ends with 77 (skipped) where a compositor or tool is not installed.
@@ -33,11 +38,9 @@ done
 # shellcheck source=tests/sdl/e2e/lib.sh
 source "$(dirname "$0")/lib.sh"
 program=${!program_variable:?}
-# Where the program's picture is on the 1024 x 768 screen: X Y W H.
-case "${program_variable}" in
-  DEMO_WINDOWED) picture_box="192 144 640 480" ;;
-  *) picture_box="0 0 1024 768" ;;
-esac
+# Where the program's picture is on the 1024 x 768 screen: X Y W H. Both
+# programs centre the frame; the fullscreen one on black.
+picture_box="192 144 640 480"
 
 compositor_pid=
 keyboard_pid=
@@ -88,10 +91,12 @@ wait_for_file() {
   fail "the compositor made no $1"
 }
 
+# start_sway [OUTPUT]: OUTPUT is the output's resolution and options, 1024x768
+# unless given.
 start_sway() {
   # No window decorations, and windows float at their own size: the windowed
   # program's picture is then a 640 x 480 box in the middle of the screen.
-  printf '%s\n' 'output HEADLESS-1 resolution 1024x768' 'xwayland disable' \
+  printf '%s\n' "output HEADLESS-1 resolution ${1:-1024x768}" 'xwayland disable' \
     'default_border none' 'default_floating_border none' 'for_window [title=".*"] floating enable' \
     >"${runtime_dir}/config"
   "${user_env[@]}" WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
@@ -119,8 +124,9 @@ start_weston() {
   note "weston (headless, no seat) on ${wayland_display}"
 }
 
+# start_user_program [VARIABLE=VALUE...]: with these set in its environment too.
 start_user_program() {
-  "${user_env[@]}" "${program}" >"${work_dir}/stdout" 2>"${work_dir}/stderr" &
+  "${user_env[@]}" "$@" "${program}" >"${work_dir}/stdout" 2>"${work_dir}/stderr" &
   program_pid=$!
 }
 
@@ -175,6 +181,37 @@ wait_for_keyboards() {
   fail "sway does not list $1 keyboard(s)"
 }
 
+# expect_undistorted: the program's protocol log (WAYLAND_DEBUG on its stderr)
+# shows no buffer scaled out of shape: where a viewport scales a buffer, its
+# destination has the source's width-to-height ratio.
+expect_undistorted() {
+  python3 - "${work_dir}/stderr" <<'PY' || fail "the picture is scaled out of shape (protocol log above)"
+import re, sys
+buffer = cropped = None  # the last buffer's size; the viewport's source, if set
+scaled = 0
+for line in open(sys.argv[1], errors="replace"):
+    if "->" not in line:
+        continue  # events; only the program's requests tell
+    m = re.search(r"create_buffer\(new id [^,]+, \d+, (\d+), (\d+),", line)
+    if m:
+        buffer = (int(m.group(1)), int(m.group(2)))
+    m = re.search(r"wp_viewport@\d+\.set_source\(([^)]*)\)", line)
+    if m:
+        w, h = (float(v) for v in m.group(1).split(",")[2:])
+        cropped = (w, h) if w > 0 else None
+    m = re.search(r"wp_viewport@\d+\.set_destination\((-?\d+), (-?\d+)\)", line)
+    if m and int(m.group(1)) > 0:
+        w, h = int(m.group(1)), int(m.group(2))
+        source = cropped or buffer
+        scaled += 1
+        print(line.strip())
+        if source is None or abs(w * source[1] - h * source[0]) > max(w, h):
+            print("a %s x %s picture shown as %d x %d" % (*(source or ("?", "?")), w, h))
+            sys.exit(1)
+print("-- %d viewport scaling(s), none out of shape" % scaled)
+PY
+}
+
 take_keyboard_back() {
   kill "${keyboard_pid}"
   wait "${keyboard_pid}" 2>/dev/null || true
@@ -227,6 +264,19 @@ case "${scenario}" in
     press Escape
     wait_for_exit 5
     [ "${exit_code}" -eq 0 ] || fail "Esc ended it with exit code ${exit_code}"
+    ;;
+  wide-output)
+    start_sway "1920x1080 scale 2"
+    lend_keyboard
+    start_user_program WAYLAND_DEBUG=1
+    wait_for_window
+    # 960 x 540 on the desktop, twice that on the screen: the frame's place.
+    wait_for_torus 320 60 1280 960 torus
+    expect_undistorted
+    press Escape
+    wait_for_exit 5
+    [ "${exit_code}" -eq 0 ] || fail "Esc ended it with exit code ${exit_code}"
+    sed -i '/^\[ *[0-9.]*\] /d' "${work_dir}/stderr"  # the protocol log; the rest must be empty
     ;;
   close | passing-keyboard-close)
     "${user_env[@]}" swaymsg "[pid=${program_pid}] kill" >/dev/null || fail "swaymsg could not send the close request"
