@@ -42,13 +42,13 @@ bool PresentBlackFrame(SDL_Window* window) {
 // The window starts out on the display's top-left corner and, in the fallback,
 // as large as the desktop: that already covers the screen where no window
 // manager is there to carry out the fullscreen request.
-bool OpenDisplayWindow(const char* title, std::int32_t width, std::int32_t height,
+bool OpenDisplayWindow(const char* title, std::int32_t width, std::int32_t height, Uint32 flags,
                        SDL_Window*& window) {
     SDL_Rect desktop;
     if (SDL_GetDisplayBounds(kDisplay, &desktop) != 0) return false;
     SDL_DisplayMode mode;
     if (ModesAreReal() && FindFullscreenMode(ListDisplayModes(), width, height, mode)) {
-        window = SDL_CreateWindow(title, desktop.x, desktop.y, width, height, SDL_WINDOW_SHOWN);
+        window = SDL_CreateWindow(title, desktop.x, desktop.y, width, height, SDL_WINDOW_SHOWN | flags);
         if (window == nullptr) return false;
         if (SDL_SetWindowDisplayMode(window, &mode) != 0) return false;
         if (SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN) != 0) return false;
@@ -56,7 +56,7 @@ bool OpenDisplayWindow(const char* title, std::int32_t width, std::int32_t heigh
         // No mode of the frame's size: the frame sits in the middle of a window
         // as large as the desktop.
         window = SDL_CreateWindow(title, desktop.x, desktop.y, desktop.w, desktop.h,
-                                  SDL_WINDOW_FULLSCREEN_DESKTOP);
+                                  SDL_WINDOW_FULLSCREEN_DESKTOP | flags);
         if (window == nullptr) return false;
     }
     SDL_ShowCursor(SDL_DISABLE);

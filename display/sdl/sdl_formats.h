@@ -16,6 +16,10 @@ Uint32 StorageBitsPerPixel(Uint32 pixelFormat);
 // An alpha channel is ignored: a window surface is opaque.
 RowConverter SelectSurfaceConverter(const SDL_PixelFormat& format);
 
+// The same for a layout known by SDL's name for it; nullptr for one SDL cannot
+// name (SDL_PIXELFORMAT_UNKNOWN, as for a screen of 10 bits a channel).
+RowConverter SelectLayoutConverter(Uint32 pixelFormat);
+
 // The mode of width x height with 32 bits per pixel, else 24, else 16; among
 // equals the first listed (SDL lists the highest refresh rate first). False
 // when no mode fits.

@@ -102,6 +102,13 @@ void DrawFrame(SDL_Surface* surface, const std::uint32_t* pixels) {
     CopyFrameToSurface(pixels, frameWidth, frameHeight, bytes, rowConverter);
 }
 
+// Whether the converters write the desktop's own layout, the one an X
+// window's image has.
+bool ScreenLayoutHasConverter() {
+    SDL_DisplayMode desktop;
+    return SDL_GetDesktopDisplayMode(0, &desktop) == 0 && SelectLayoutConverter(desktop.format) != nullptr;
+}
+
 // One try for StartVideoWithRetries: a start that lands on a driver showing
 // nothing is undone, so that the next try starts afresh.
 bool StartVideoOnDisplay() {
@@ -131,9 +138,20 @@ std::int32_t ScreenOpen(const char* title, std::int32_t width, std::int32_t heig
     const char* driver = SDL_GetCurrentVideoDriver();
     // On X11 the window surface can be an image in the screen's own layout,
     // with no GPU texture in between: that layout is what the converters write.
-    // Elsewhere (Wayland, the console) SDL has only the texture to offer.
-    if (std::strcmp(driver, "x11") == 0) SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-    if (!OpenDisplayWindow(title, width, height, displayWindow)) return 0;
+    // Elsewhere (Wayland, the console) SDL has only the texture to offer, and
+    // so it is on an X screen whose layout SDL cannot name or we cannot write
+    // (10 bits a channel): SDL then gives a surface in a layout of its own.
+    // Its texture is drawn with OpenGL, and a window made without OpenGL
+    // would be made anew for it, under a new X window id.
+    Uint32 windowFlags = 0;
+    if (std::strcmp(driver, "x11") == 0) {
+        if (ScreenLayoutHasConverter()) {
+            SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+        } else {
+            windowFlags = SDL_WINDOW_OPENGL;
+        }
+    }
+    if (!OpenDisplayWindow(title, width, height, windowFlags, displayWindow)) return 0;
     SDL_Surface* surface = SDL_GetWindowSurface(displayWindow);
     if (surface == nullptr) return 0;
     rowConverter = SelectSurfaceConverter(*surface->format);

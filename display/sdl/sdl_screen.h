@@ -8,9 +8,10 @@
 #include <cstdint>
 
 // Creates the display window -- shown, with the title as its caption, in the
-// mode the flavour wants -- and stores it in `window` as soon as it exists.
-// False when a step fails; what was made stays made.
-bool OpenDisplayWindow(const char* title, std::int32_t width, std::int32_t height,
+// mode the flavour wants, with `flags` added to the flavour's own -- and stores
+// it in `window` as soon as it exists. False when a step fails; what was made
+// stays made.
+bool OpenDisplayWindow(const char* title, std::int32_t width, std::int32_t height, Uint32 flags,
                        SDL_Window*& window);
 
 // Whether frames may reach the window now. While they may not, ScreenFlip only

@@ -36,6 +36,7 @@ TEST(SurfaceConverter, WritesWhatSdlMeansByEachLayout) {
         ASSERT_NE(sdlFormat, nullptr) << SDL_GetPixelFormatName(format);
         const RowConverter convert = SelectSurfaceConverter(*sdlFormat);
         ASSERT_NE(convert, nullptr) << SDL_GetPixelFormatName(format);
+        EXPECT_EQ(SelectLayoutConverter(format), convert) << SDL_GetPixelFormatName(format);
 
         std::vector<std::uint8_t> written(row.size() * sdlFormat->BytesPerPixel);
         convert(row.data(), written.data(), static_cast<std::int32_t>(row.size()));
@@ -60,8 +61,10 @@ TEST(SurfaceConverter, LayoutsOutsideTheTableHaveNone) {
         SDL_PixelFormat* sdlFormat = SDL_AllocFormat(format);
         ASSERT_NE(sdlFormat, nullptr) << SDL_GetPixelFormatName(format);
         EXPECT_EQ(SelectSurfaceConverter(*sdlFormat), nullptr) << SDL_GetPixelFormatName(format);
+        EXPECT_EQ(SelectLayoutConverter(format), nullptr) << SDL_GetPixelFormatName(format);
         SDL_FreeFormat(sdlFormat);
     }
+    EXPECT_EQ(SelectLayoutConverter(SDL_PIXELFORMAT_UNKNOWN), nullptr);  // a 30-bit X screen
 }
 
 TEST(SurfaceConverter, BitsPerPixelCountStorageNotColourBits) {
