@@ -96,8 +96,21 @@ Window FindViewableWindowOf(Display* display, long pid) {
     return found;
 }
 
+// A window can go between the listing of the root's children and the
+// questions about it -- a short-lived one that a program makes while it
+// starts, say. It is then not the window looked for; Xlib's default handler
+// would end the helper instead.
+int IgnoreVanishedWindow(Display* display, XErrorEvent* error) {
+    if (error->error_code == BadWindow) return 0;
+    char text[256];
+    XGetErrorText(display, error->error_code, text, sizeof text);
+    std::fprintf(stderr, "x11_test_helper: X error: %s\n", text);
+    std::exit(2);
+}
+
 int WindowOfPid(long pid, long timeoutMs) {
     Display* display = OpenDisplay();
+    XSetErrorHandler(IgnoreVanishedWindow);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (std::chrono::steady_clock::now() < deadline) {
         if (const Window window = FindViewableWindowOf(display, pid); window != 0) {
