@@ -41,6 +41,8 @@ host_packages=(
   sway grim wtype weston
   g++-mingw-w64-i686 libz-mingw-w64-dev
   emscripten chromium  # the web page: its build, and the browser that tests it
+  dpkg-dev file  # dpkg-shlibdeps and file: the Debian package's Depends
+  lintian desktop-file-utils man-db  # the Debian package's checks
 )
 # Wine runs the 32-bit Windows programs; its DirectDraw needs OpenGL for
 # video-memory surfaces, which Xvfb provides in software through Mesa.

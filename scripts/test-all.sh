@@ -48,6 +48,21 @@ web_build_and_test() {
 }
 stage "web page (WebAssembly) in headless Chromium" web_build_and_test
 
+# The packages users install, each checked as a user meets it. The Debian
+# package's check installs it with apt-get and purges it again.
+windows_zip() {
+  cmake --build --preset mingw --target package &&
+    bash tests/package/zip_test.sh build/mingw/torus-demo-Windows.zip
+}
+debian_package() {
+  rm -f build/release/torus-demo_*.deb
+  cmake --preset release >/dev/null &&
+    cmake --build --preset release --target package &&
+    bash tests/package/deb_test.sh build/release
+}
+stage "Windows zip: one folder, README.txt" windows_zip
+stage "Debian package: lintian, apt-get install, remove" debian_package
+
 [ "${failed}" -eq 0 ] || echo "=== failed: ${failed_stages[*]}"
 echo "stages: ${passed} passed, ${failed} failed"
 [ "${failed}" -eq 0 ]
