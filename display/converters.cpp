@@ -50,25 +50,20 @@ constexpr PixelLayout kLayouts[] = {
 constexpr GroupPaths kPlainGroupPaths = {CopyWholeRow, NoGroups, NoGroups, NoGroups,
                                          NoGroups,     NoGroups, NoGroups, NoGroups};
 
-#if defined(DEMO_HAVE_SSE2_GROUPS)
-constexpr const GroupPaths* kSse2Paths = &kSse2GroupPaths;
+#if defined(DEMO_BUILD_SSE2)
+constexpr const GroupPaths* kSse2Paths = &kConvertersSse2;
 #else
 constexpr const GroupPaths* kSse2Paths = nullptr;
 #endif
-#if defined(DEMO_HAVE_AVX2_GROUPS)
-constexpr const GroupPaths* kAvx2Paths = &kAvx2GroupPaths;
+#if defined(DEMO_BUILD_AVX2)
+constexpr const GroupPaths* kAvx2Paths = &kConvertersAvx2;
 #else
 constexpr const GroupPaths* kAvx2Paths = nullptr;
 #endif
 constexpr SimdPaths<const GroupPaths*> kGroupPathsByLevel = {&kPlainGroupPaths, kSse2Paths, kAvx2Paths,
                                                              nullptr};
 
-// Chosen once at start-up; before that, for any converter called from another
-// file's static initialisation, the plain paths are already in place.
-constinit const GroupPaths* activeGroupPaths = &kPlainGroupPaths;
-[[maybe_unused]] const bool groupPathsChosen = (UseConverterSimdLevel(ChosenSimdLevel()), true);
-
-const GroupPaths& ActiveGroupPaths() { return *activeGroupPaths; }
+const GroupPaths& ActiveGroupPaths() { return *PathFor(kGroupPathsByLevel, ActiveSimdLevel()); }
 
 // Whole groups through the fast path, then the row's tail through the formula.
 template <typename Formula>
@@ -83,10 +78,6 @@ void ConvertRow(const void* source, void* destination, std::int32_t count, Group
 }
 
 }  // namespace
-
-void UseConverterSimdLevel(SimdLevel level) {
-    activeGroupPaths = PathFor(kGroupPathsByLevel, std::min(level, ChosenSimdLevel()));
-}
 
 std::int32_t NoGroups(const std::uint8_t*, std::uint8_t*, std::int32_t) { return 0; }
 

@@ -18,14 +18,14 @@ void DepthSortPlain(const VertexArray& vertices, FaceArray& faces) {
 
 void QuickSortFaces(FaceArray& faces, std::int32_t lo, std::int32_t hi) { QuickSortSlots(faces.data(), lo, hi); }
 
-#if defined(DEMO_HAVE_COMPACT_DEPTH_SORT_AVX2)
+#if defined(DEMO_BUILD_AVX2)
 constexpr SimdPaths<DepthSortPath> kDepthSortPaths = {DepthSortPlain, DepthSortCompact, DepthSortCompactAvx2, nullptr};
-#elif defined(DEMO_HAVE_COMPACT_DEPTH_SORT)
+#elif defined(DEMO_BUILD_SSE2)
 constexpr SimdPaths<DepthSortPath> kDepthSortPaths = {DepthSortPlain, DepthSortCompact, nullptr, nullptr};
 #else
 constexpr SimdPaths<DepthSortPath> kDepthSortPaths = {DepthSortPlain, nullptr, nullptr, nullptr};
 #endif
 
 void DepthSortFaces(const VertexArray& vertices, FaceArray& faces) {
-    PathFor(kDepthSortPaths, ChosenSimdLevel())(vertices, faces);
+    PathFor(kDepthSortPaths, ActiveSimdLevel())(vertices, faces);
 }

@@ -1,9 +1,9 @@
 #include "geometry/depth_sort_compact.h"
 
-#if defined(DEMO_HAVE_COMPACT_DEPTH_SORT)
+#if defined(DEMO_BUILD_SSE2)
 
 #include <emmintrin.h>
-#if defined(DEMO_HAVE_COMPACT_DEPTH_SORT_AVX2)
+#if defined(DEMO_BUILD_AVX2)
 #include <immintrin.h>
 #endif
 
@@ -244,9 +244,9 @@ CandidateCounts CollectCandidates(CompactSort& sort, std::int32_t left, std::int
     return counts;
 }
 
-#if defined(DEMO_HAVE_COMPACT_DEPTH_SORT_AVX2)
+#if defined(DEMO_BUILD_AVX2)
 // The same with the group's eight slots in one register.
-DEMO_AVX2_DEPTH_SORT CandidateCounts CollectCandidatesAvx2(CompactSort& sort, std::int32_t left, std::int32_t right,
+DEMO_TARGET_AVX2 CandidateCounts CollectCandidatesAvx2(CompactSort& sort, std::int32_t left, std::int32_t right,
                                                            std::int32_t pivot) {
     const __m256i pivotLow = _mm256_set1_epi32(LowestOfKey(pivot));
     const __m256i pivotHigh = _mm256_set1_epi32(HighestOfKey(pivot));
@@ -317,7 +317,7 @@ Crossing Partition(CompactSort& sort, std::int32_t left, std::int32_t right) {
             Choose(passed, lastRight - 1, std::max(fromRight(exchanges + 1), lastLeft))};
 }
 
-#if defined(DEMO_HAVE_COMPACT_DEPTH_SORT_AVX2)
+#if defined(DEMO_BUILD_AVX2)
 // ---- Ranges of up to sixteen slots partitioned in registers ----
 //
 // The same exchanges as Partition, worked out from the two candidate masks:
@@ -402,12 +402,12 @@ constexpr std::int32_t NthLane(std::uint64_t lanes, std::int32_t n) {
             left + Choose(passed, lastRight - 1, std::max(NthLane(c.fromRight, exchanges), lastLeft))};
 }
 
-DEMO_AVX2_DEPTH_SORT inline unsigned LaneBits(__m256i lanes) {
+DEMO_TARGET_AVX2 inline unsigned LaneBits(__m256i lanes) {
     return static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(lanes)));
 }
 
 // Four times the number of bits set in each lane (each below 256).
-DEMO_AVX2_DEPTH_SORT inline __m256i FourTimesBitsSet(__m256i lanes) {
+DEMO_TARGET_AVX2 inline __m256i FourTimesBitsSet(__m256i lanes) {
     const __m256i perNibble = _mm256_setr_epi8(0, 4, 4, 8, 4, 8, 8, 12, 4, 8, 8, 12, 8, 12, 12, 16,  //
                                                0, 4, 4, 8, 4, 8, 8, 12, 4, 8, 8, 12, 8, 12, 12, 16);
     const __m256i low = _mm256_and_si256(lanes, _mm256_set1_epi32(0x0F));
@@ -421,7 +421,7 @@ DEMO_AVX2_DEPTH_SORT inline __m256i FourTimesBitsSet(__m256i lanes) {
 // keep their own. The lane of a last exchange with itself is in both lists.
 // Of the other eight lanes, `leastBefore` candidates come before these from
 // the left and `mostAfter` after them from the right.
-DEMO_AVX2_DEPTH_SORT inline __m256i SourceLanes(const RegisterCandidates& c, std::int32_t exchanges, unsigned first,
+DEMO_TARGET_AVX2 inline __m256i SourceLanes(const RegisterCandidates& c, std::int32_t exchanges, unsigned first,
                                                 int leastBefore, int mostAfter) {
     const __m256i laneBit = _mm256_setr_epi32(1, 2, 4, 8, 16, 32, 64, 128);
     const __m256i lanesBefore = _mm256_sub_epi32(laneBit, _mm256_set1_epi32(1));
@@ -447,7 +447,7 @@ DEMO_AVX2_DEPTH_SORT inline __m256i SourceLanes(const RegisterCandidates& c, std
 
 // Partition for left..right of up to eight slots: the eight slots from left
 // are read and written back, those past the range unchanged.
-DEMO_AVX2_DEPTH_SORT inline Crossing PartitionInRegister(CompactSort& sort, std::int32_t left, std::int32_t right) {
+DEMO_TARGET_AVX2 inline Crossing PartitionInRegister(CompactSort& sort, std::int32_t left, std::int32_t right) {
     std::int32_t* group = sort.slots.data() + left;
     const std::int32_t pivot = sort.slots[static_cast<std::size_t>((left + right) >> 1)];
     const __m256i slots = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(group));
@@ -462,7 +462,7 @@ DEMO_AVX2_DEPTH_SORT inline Crossing PartitionInRegister(CompactSort& sort, std:
 }
 
 // Lanes 0..15 of two registers picked by `from`, eight of them.
-DEMO_AVX2_DEPTH_SORT inline __m256i PickFromTwo(__m256i low, __m256i high, __m256i from) {
+DEMO_TARGET_AVX2 inline __m256i PickFromTwo(__m256i low, __m256i high, __m256i from) {
     const __m256 fromHigh = _mm256_castsi256_ps(_mm256_slli_epi32(from, 28));
     return _mm256_castps_si256(_mm256_blendv_ps(_mm256_castsi256_ps(_mm256_permutevar8x32_epi32(low, from)),
                                                 _mm256_castsi256_ps(_mm256_permutevar8x32_epi32(high, from)), fromHigh));
@@ -470,7 +470,7 @@ DEMO_AVX2_DEPTH_SORT inline __m256i PickFromTwo(__m256i low, __m256i high, __m25
 
 // The same for left..right of nine to sixteen slots, the sixteen from left read
 // and written back (the array's spare room covers those past the last face).
-DEMO_AVX2_DEPTH_SORT inline Crossing PartitionInTwoRegisters(CompactSort& sort, std::int32_t left, std::int32_t right) {
+DEMO_TARGET_AVX2 inline Crossing PartitionInTwoRegisters(CompactSort& sort, std::int32_t left, std::int32_t right) {
     std::int32_t* group = sort.slots.data() + left;
     const std::int32_t pivot = sort.slots[static_cast<std::size_t>((left + right) >> 1)];
     const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(group));
@@ -508,16 +508,16 @@ inline bool FillSlots(const VertexArray& vertices, const FaceArray& faces, Compa
     return true;
 }
 
-#if defined(DEMO_HAVE_COMPACT_DEPTH_SORT_AVX2)
+#if defined(DEMO_BUILD_AVX2)
 // One corner's depth of four faces, widened to double.
-DEMO_AVX2_DEPTH_SORT inline __m256d DepthsOfFour(const VertexArray& vertices, const Face* four, std::int32_t Face::*corner) {
+DEMO_TARGET_AVX2 inline __m256d DepthsOfFour(const VertexArray& vertices, const Face* four, std::int32_t Face::*corner) {
     const auto depth = [&](std::size_t i) { return vertices[static_cast<std::size_t>(four[i].*corner)].tz; };
     return _mm256_cvtps_pd(_mm_setr_ps(depth(0), depth(1), depth(2), depth(3)));
 }
 
 // FillSlots four faces at a time: DepthKey's sum in the same order, rounded
 // the same way (to nearest, ties to even, under the default rounding mode).
-DEMO_AVX2_DEPTH_SORT inline bool FillSlotsAvx2(const VertexArray& vertices, const FaceArray& faces, CompactSort& sort) {
+DEMO_TARGET_AVX2 inline bool FillSlotsAvx2(const VertexArray& vertices, const FaceArray& faces, CompactSort& sort) {
     const std::size_t whole = faces.size() & ~std::size_t{3};
     __m128i orders = _mm_setr_epi32(0, 1, 2, 3);
     __m128i lowest = _mm_setzero_si128(), highest = _mm_setzero_si128();
@@ -556,7 +556,7 @@ struct Sse2Pieces {
     static constexpr bool partitionsInRegisters = false;
 };
 
-#if defined(DEMO_HAVE_COMPACT_DEPTH_SORT_AVX2)
+#if defined(DEMO_BUILD_AVX2)
 struct Avx2Pieces {
     static constexpr SlotFill fill = FillSlotsAvx2;
     static constexpr CandidateCollector collect = CollectCandidatesAvx2;
@@ -566,7 +566,7 @@ struct Avx2Pieces {
 
 template <typename Pieces>
 [[gnu::always_inline]] inline Crossing PartitionRange(CompactSort& sort, std::int32_t left, std::int32_t right) {
-#if defined(DEMO_HAVE_COMPACT_DEPTH_SORT_AVX2)
+#if defined(DEMO_BUILD_AVX2)
     if constexpr (Pieces::partitionsInRegisters) {
         if (right - left < kGroup) return PartitionInRegister(sort, left, right);
         if (right - left < 2 * kGroup) return PartitionInTwoRegisters(sort, left, right);
@@ -652,9 +652,9 @@ void DepthSortCompact(const VertexArray& vertices, FaceArray& faces) {
     SortInCompactCopy<Sse2Pieces>(vertices, faces);
 }
 
-#if defined(DEMO_HAVE_COMPACT_DEPTH_SORT_AVX2)
+#if defined(DEMO_BUILD_AVX2)
 // Everything inlined, so that the whole sort is built for AVX2.
-[[gnu::flatten]] DEMO_AVX2_DEPTH_SORT void DepthSortCompactAvx2(const VertexArray& vertices, FaceArray& faces) {
+[[gnu::flatten]] DEMO_TARGET_AVX2 void DepthSortCompactAvx2(const VertexArray& vertices, FaceArray& faces) {
     SortInCompactCopy<Avx2Pieces>(vertices, faces);
 }
 #endif

@@ -2,20 +2,18 @@
 // each partition without a branch per key.
 #pragma once
 
+#include "cpu/build_contents.h"
 #include "geometry/mesh.h"
 
-#if defined(__SSE2__)
-#define DEMO_HAVE_COMPACT_DEPTH_SORT 1
+#if defined(DEMO_BUILD_SSE2)
 
 // Leaves the same slots as the plain sort; meshes too large for its copy on
 // the stack, or with a key too far from zero for its packed slots, go to the
 // plain sort.
 void DepthSortCompact(const VertexArray& vertices, FaceArray& faces);
 
-// The same built for AVX2; 64-bit x86 only.
-#if defined(__GNUC__) && defined(__x86_64__)
-#define DEMO_HAVE_COMPACT_DEPTH_SORT_AVX2 1
-#define DEMO_AVX2_DEPTH_SORT __attribute__((target("avx2")))
+// The same built for AVX2.
+#if defined(DEMO_BUILD_AVX2)
 void DepthSortCompactAvx2(const VertexArray& vertices, FaceArray& faces);
 #endif
 #endif

@@ -2,11 +2,12 @@
 
 #include <cstddef>
 
+#include "cpu/build_contents.h"
 #include "geometry/matrix.h"
 #include "geometry/rounding.h"
 #include "geometry/vertex_lanes.h"
 
-#if defined(__SSE2__)
+#if defined(DEMO_BUILD_SSE2)
 #include <emmintrin.h>
 #endif
 
@@ -31,7 +32,7 @@ void TransformPlain(VertexArray& vertices, const Matrix4& m) {
     }
 }
 
-#if defined(__SSE2__)
+#if defined(DEMO_BUILD_SSE2)
 // The same sums as TransformPoint, in the same order and in double precision,
 // with rows 0 and 1 side by side in one register and row 2 beside them.
 struct PairedMatrix {
@@ -94,7 +95,7 @@ void TransformEachPaired(VertexArray& vertices, const Matrix4& m, std::size_t fi
 void TransformSse2(VertexArray& vertices, const Matrix4& m) { TransformEachPaired(vertices, m, 0); }
 #endif
 
-#if defined(DEMO_HAVE_VERTEX_LANES)
+#if defined(DEMO_BUILD_AVX2)
 using vertex_lanes::FourFields;
 
 // Four vertices at a time, one in each lane, with the same sums in the same
@@ -103,7 +104,7 @@ struct WideMatrix {
     __m256d m[3][4];  // each element in all four lanes
 };
 
-DEMO_AVX2_VERTEX_LANES WideMatrix Widen(const Matrix4& m) {
+DEMO_TARGET_AVX2 WideMatrix Widen(const Matrix4& m) {
     WideMatrix wide;
     for (int row = 0; row < 3; ++row) {
         for (int column = 0; column < 4; ++column) wide.m[row][column] = _mm256_set1_pd(m.m[row][column]);
@@ -112,7 +113,7 @@ DEMO_AVX2_VERTEX_LANES WideMatrix Widen(const Matrix4& m) {
 }
 
 // ((m(r, 0) x + m(r, 1) y) + m(r, 2) z) + m(r, 3), rounded to float.
-DEMO_AVX2_VERTEX_LANES inline __m128 RowOf(const __m256d (&row)[4], __m256d x, __m256d y, __m256d z) {
+DEMO_TARGET_AVX2 inline __m128 RowOf(const __m256d (&row)[4], __m256d x, __m256d y, __m256d z) {
     const __m256d sum = _mm256_add_pd(
         _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(row[0], x), _mm256_mul_pd(row[1], y)), _mm256_mul_pd(row[2], z)),
         row[3]);
@@ -120,12 +121,12 @@ DEMO_AVX2_VERTEX_LANES inline __m128 RowOf(const __m256d (&row)[4], __m256d x, _
 }
 
 // Fields x..x+2 of four vertices through the matrix; the fourth field kept.
-DEMO_AVX2_VERTEX_LANES inline FourFields Transformed(const WideMatrix& m, const FourFields& in, __m128 fourth) {
+DEMO_TARGET_AVX2 inline FourFields Transformed(const WideMatrix& m, const FourFields& in, __m128 fourth) {
     const __m256d x = _mm256_cvtps_pd(in.field[0]), y = _mm256_cvtps_pd(in.field[1]), z = _mm256_cvtps_pd(in.field[2]);
     return {{RowOf(m.m[0], x, y, z), RowOf(m.m[1], x, y, z), RowOf(m.m[2], x, y, z), fourth}};
 }
 
-DEMO_AVX2_VERTEX_LANES void TransformFour(const WideMatrix& m, Vertex* four) {
+DEMO_TARGET_AVX2 void TransformFour(const WideMatrix& m, Vertex* four) {
     using namespace vertex_lanes;
     const FourFields normals = LoadFields(four, kNx);
     const FourFields colourAfterNormals = LoadFields(four, kTnx);  // its last field is r
@@ -154,7 +155,7 @@ DEMO_AVX2_VERTEX_LANES void TransformFour(const WideMatrix& m, Vertex* four) {
     for (int v = 0; v < 4; ++v) four[v].sy = sys[v];
 }
 
-DEMO_AVX2_VERTEX_LANES void TransformAvx2(VertexArray& vertices, const Matrix4& m) {
+DEMO_TARGET_AVX2 void TransformAvx2(VertexArray& vertices, const Matrix4& m) {
     const WideMatrix wide = Widen(m);
     const std::size_t whole = vertices.size() / 4 * 4;
     for (std::size_t v = 0; v < whole; v += 4) TransformFour(wide, vertices.data() + v);
@@ -164,14 +165,14 @@ DEMO_AVX2_VERTEX_LANES void TransformAvx2(VertexArray& vertices, const Matrix4& 
 
 }  // namespace
 
-#if defined(DEMO_HAVE_VERTEX_LANES)
+#if defined(DEMO_BUILD_AVX2)
 constexpr SimdPaths<TransformPath> kTransformPaths = {TransformPlain, TransformSse2, TransformAvx2, nullptr};
-#elif defined(__SSE2__)
+#elif defined(DEMO_BUILD_SSE2)
 constexpr SimdPaths<TransformPath> kTransformPaths = {TransformPlain, TransformSse2, nullptr, nullptr};
 #else
 constexpr SimdPaths<TransformPath> kTransformPaths = {TransformPlain, nullptr, nullptr, nullptr};
 #endif
 
 void TransformVertices(VertexArray& vertices, const Matrix4& m) {
-    PathFor(kTransformPaths, ChosenSimdLevel())(vertices, m);
+    PathFor(kTransformPaths, ActiveSimdLevel())(vertices, m);
 }

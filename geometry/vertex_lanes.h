@@ -1,18 +1,17 @@
 // Four vertex records seen as lanes: four neighbouring fields of four vertices
 // read at once and turned so that each register holds one field of all four.
-// For the paths that work on four vertices at a time with AVX2; 64-bit x86 only.
+// For the paths that work on four vertices at a time with AVX2.
 #pragma once
 
-#if defined(__SSE2__) && defined(__GNUC__) && defined(__x86_64__)
+#include "cpu/build_contents.h"
+
+#if defined(DEMO_BUILD_AVX2)
 
 #include <immintrin.h>
 
 #include <cstddef>
 
 #include "geometry/mesh.h"
-
-#define DEMO_HAVE_VERTEX_LANES 1
-#define DEMO_AVX2_VERTEX_LANES __attribute__((target("avx2")))
 
 namespace vertex_lanes {
 
@@ -33,14 +32,14 @@ inline const float* FieldsOf(const Vertex& vertex, std::size_t field) {
 inline float* FieldsOf(Vertex& vertex, std::size_t field) { return reinterpret_cast<float*>(&vertex) + field; }
 
 // Fields field..field+3 of four vertices; all four must lie in the record.
-DEMO_AVX2_VERTEX_LANES inline FourFields LoadFields(const Vertex* four, std::size_t field) {
+DEMO_TARGET_AVX2 inline FourFields LoadFields(const Vertex* four, std::size_t field) {
     FourFields f{{_mm_loadu_ps(FieldsOf(four[0], field)), _mm_loadu_ps(FieldsOf(four[1], field)),
                   _mm_loadu_ps(FieldsOf(four[2], field)), _mm_loadu_ps(FieldsOf(four[3], field))}};
     _MM_TRANSPOSE4_PS(f.field[0], f.field[1], f.field[2], f.field[3]);
     return f;
 }
 
-DEMO_AVX2_VERTEX_LANES inline void StoreFields(Vertex* four, std::size_t field, FourFields f) {
+DEMO_TARGET_AVX2 inline void StoreFields(Vertex* four, std::size_t field, FourFields f) {
     _MM_TRANSPOSE4_PS(f.field[0], f.field[1], f.field[2], f.field[3]);
     for (int v = 0; v < 4; ++v) _mm_storeu_ps(FieldsOf(four[v], field), f.field[v]);
 }

@@ -9,20 +9,13 @@
 #include <array>
 #include <span>
 
-#if defined(__SSE2__)
+#include "cpu/build_contents.h"
+
+#if defined(DEMO_BUILD_SSE2)
 #include <emmintrin.h>
-#define DEMO_HAVE_PACKED_WALK 1
 #endif
-#if defined(DEMO_HAVE_PACKED_WALK) && defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#if defined(DEMO_BUILD_AVX2)
 #include <immintrin.h>
-#define DEMO_HAVE_AVX2_ROW_FILL 1
-#define DEMO_AVX2 __attribute__((target("avx2")))
-#endif
-// Only on 64-bit builds: 32-bit Windows does not keep the stack aligned for
-// 64-byte registers.
-#if defined(DEMO_HAVE_AVX2_ROW_FILL) && defined(__x86_64__)
-#define DEMO_HAVE_AVX512_ROW_FILL 1
-#define DEMO_AVX512 __attribute__((target("avx2,avx512f,avx512bw,avx512vl,avx512vbmi")))
 #endif
 
 namespace {
@@ -35,7 +28,7 @@ void FillTrianglesPlain(FrameBuffer& frameBuffer, const ScreenTriangle* triangle
 
 }  // namespace
 
-#if defined(DEMO_HAVE_PACKED_WALK)
+#if defined(DEMO_BUILD_SSE2)
 
 namespace {
 
@@ -280,17 +273,17 @@ void FillTrianglesSse2(FrameBuffer& f, const ScreenTriangle* t, std::size_t n) {
 
 #endif
 
-#if defined(DEMO_HAVE_AVX2_ROW_FILL)
+#if defined(DEMO_BUILD_AVX2)
 
 namespace {
 
 // DivideLanes in one register of four doubles.
-DEMO_AVX2 inline __m128i DivideLanesAvx(__m128i n, std::ptrdiff_t d) {
+DEMO_TARGET_AVX2 inline __m128i DivideLanesAvx(__m128i n, std::ptrdiff_t d) {
     const __m256d r = _mm256_set1_pd(packed_divide::kReciprocals[static_cast<std::size_t>(d)]);
     return _mm256_cvttpd_epi32(_mm256_mul_pd(_mm256_cvtepi32_pd(n), r));
 }
 
-DEMO_AVX2 inline __m256i BothHalves(__m128i lanes) {
+DEMO_TARGET_AVX2 inline __m256i BothHalves(__m128i lanes) {
     return _mm256_inserti128_si256(_mm256_castsi128_si256(lanes), lanes, 1);
 }
 
@@ -319,13 +312,13 @@ constexpr auto kPlaceShuffles = [] {
     return shuffles;
 }();
 
-DEMO_AVX2 inline __m256i Placed(__m256i pixels, int place) {
+DEMO_TARGET_AVX2 inline __m256i Placed(__m256i pixels, int place) {
     return _mm256_shuffle_epi8(
         pixels, _mm256_load_si256(reinterpret_cast<const __m256i*>(kPlaceShuffles[static_cast<std::size_t>(place)].bytes)));
 }
 
 // The eight pixels from p04, pixels 0 and 4 of the group.
-DEMO_AVX2 inline __m256i ComposeEight(__m256i p04, __m256i steps) {
+DEMO_TARGET_AVX2 inline __m256i ComposeEight(__m256i p04, __m256i steps) {
     const __m256i p15 = _mm256_add_epi32(p04, steps);
     const __m256i p26 = _mm256_add_epi32(p15, steps);
     const __m256i p37 = _mm256_add_epi32(p26, steps);
@@ -333,7 +326,7 @@ DEMO_AVX2 inline __m256i ComposeEight(__m256i p04, __m256i steps) {
                            _mm256_or_si256(Placed(p26, 2), Placed(p37, 3)));
 }
 
-DEMO_AVX2 inline void FillRow256(PackedColor* pixel, std::ptrdiff_t count, __m128i start, __m128i towardEnd) {
+DEMO_TARGET_AVX2 inline void FillRow256(PackedColor* pixel, std::ptrdiff_t count, __m128i start, __m128i towardEnd) {
     const __m128i step = DivideLanesAvx(towardEnd, count);
     const __m256i steps = BothHalves(step);
     const __m128i fourStepsOn = _mm_add_epi32(start, _mm_slli_epi32(step, 2));
@@ -352,7 +345,7 @@ DEMO_AVX2 inline void FillRow256(PackedColor* pixel, std::ptrdiff_t count, __m12
 }
 
 // The AVX2 level: the walk with the 256-bit row fill, all compiled for AVX2.
-DEMO_AVX2 void FillTrianglesAvx2(FrameBuffer& f, const ScreenTriangle* t, std::size_t n) {
+DEMO_TARGET_AVX2 void FillTrianglesAvx2(FrameBuffer& f, const ScreenTriangle* t, std::size_t n) {
     FillTrianglesPacked<FillRow256>(f, t, n);
 }
 
@@ -360,7 +353,7 @@ DEMO_AVX2 void FillTrianglesAvx2(FrameBuffer& f, const ScreenTriangle* t, std::s
 
 #endif
 
-#if defined(DEMO_HAVE_AVX512_ROW_FILL)
+#if defined(DEMO_BUILD_AVX512)
 
 // GCC 12's AVX-512 intrinsics start some results from a deliberately
 // undefined register, which -Wmaybe-uninitialized reports where they inline.
@@ -391,7 +384,7 @@ constexpr auto kComposeIndex = [] {
 }();
 constexpr __mmask64 kColourBytes = 0x77777777;
 
-DEMO_AVX512 inline __m256i ComposeEight(__m512i firstFour, __m512i nextFour) {
+DEMO_TARGET_AVX512 inline __m256i ComposeEight(__m512i firstFour, __m512i nextFour) {
     const __m512i index = _mm512_load_si512(kComposeIndex.bytes);
     return _mm512_castsi512_si256(_mm512_maskz_permutex2var_epi8(kColourBytes, firstFour, index, nextFour));
 }
@@ -404,7 +397,7 @@ constexpr LaneMultipliers kLaneMultipliers = {{0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 
 
 // Eight pixels a group, the last group written with a store masked to the
 // run's own pixels.
-DEMO_AVX512 inline void FillRow512(PackedColor* pixel, std::ptrdiff_t count, __m128i start, __m128i towardEnd) {
+DEMO_TARGET_AVX512 inline void FillRow512(PackedColor* pixel, std::ptrdiff_t count, __m128i start, __m128i towardEnd) {
     const __m512i steps = _mm512_broadcast_i32x4(DivideLanesAvx(towardEnd, count));
     const __m512i fourSteps = _mm512_slli_epi32(steps, 2);
     __m512i firstFour = _mm512_add_epi32(_mm512_broadcast_i32x4(start),
@@ -422,7 +415,7 @@ DEMO_AVX512 inline void FillRow512(PackedColor* pixel, std::ptrdiff_t count, __m
 }
 
 // The AVX-512 level: the walk with the 512-bit row fill.
-DEMO_AVX512 void FillTrianglesAvx512(FrameBuffer& f, const ScreenTriangle* t, std::size_t n) {
+DEMO_TARGET_AVX512 void FillTrianglesAvx512(FrameBuffer& f, const ScreenTriangle* t, std::size_t n) {
     FillTrianglesPacked<FillRow512>(f, t, n);
 }
 
@@ -435,11 +428,11 @@ DEMO_AVX512 void FillTrianglesAvx512(FrameBuffer& f, const ScreenTriangle* t, st
 #endif
 
 // The levels this build leaves out have no fill of their own.
-#if !defined(DEMO_HAVE_PACKED_WALK)
+#if !defined(DEMO_BUILD_SSE2)
 constexpr TriangleListFill FillTrianglesSse2 = nullptr, FillTrianglesAvx2 = nullptr, FillTrianglesAvx512 = nullptr;
-#elif !defined(DEMO_HAVE_AVX2_ROW_FILL)
+#elif !defined(DEMO_BUILD_AVX2)
 constexpr TriangleListFill FillTrianglesAvx2 = nullptr, FillTrianglesAvx512 = nullptr;
-#elif !defined(DEMO_HAVE_AVX512_ROW_FILL)
+#elif !defined(DEMO_BUILD_AVX512)
 constexpr TriangleListFill FillTrianglesAvx512 = nullptr;
 #endif
 
@@ -450,4 +443,6 @@ constexpr SimdPaths<TriangleListFill> kTriangleListFills = {FillTrianglesPlain, 
 
 }  // namespace
 
-TriangleListFill TriangleListFillFor(SimdLevel level) { return PathFor(kTriangleListFills, level); }
+void FillTriangles(FrameBuffer& frameBuffer, const ScreenTriangle* triangles, std::size_t count) {
+    PathFor(kTriangleListFills, ActiveSimdLevel())(frameBuffer, triangles, count);
+}

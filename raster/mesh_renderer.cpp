@@ -2,13 +2,10 @@
 
 #include <cstddef>
 
+#include "cpu/build_contents.h"
 #include "geometry/rounding.h"
 #include "geometry/vertex_lanes.h"
 #include "raster/gouraud.h"
-
-#if defined(__SSE2__)
-#include <xmmintrin.h>
-#endif
 
 namespace {
 
@@ -48,26 +45,38 @@ bool NearFacesViewer(ScreenPoint p0, ScreenPoint p1, ScreenPoint p2) {
 }
 
 // Clamped to 0..1; NaN counts as facing away. Written as the two selections
-// the processor has instructions for, so that no branch depends on which way
-// each corner turns to the light.
+// the processor has instructions for (maxss, minss), so that no branch
+// depends on which way each corner turns to the light.
 float Intensity(const Vertex& vertex, Vec3 light) {
     const auto dot = static_cast<float>(
         (static_cast<double>(light.x) * vertex.tnx + static_cast<double>(light.y) * vertex.tny) +
         static_cast<double>(light.z) * vertex.tnz);
-#if defined(__SSE2__)
-    // maxss gives its second operand, here 0, when the first is NaN.
-    const __m128 atLeastZero = _mm_max_ss(_mm_set_ss(dot), _mm_setzero_ps());
-    return _mm_cvtss_f32(_mm_min_ss(atLeastZero, _mm_set_ss(1.0f)));
-#else
     const float atLeastZero = 0.0f < dot ? dot : 0.0f;  // 0 for NaN
     return 1.0f < atLeastZero ? 1.0f : atLeastZero;
-#endif
+}
+
+ScreenPoint ScreenCorner(const Vertex& vertex) { return {RoundToInt32(vertex.sx), RoundToInt32(vertex.sy)}; }
+
+// The reference, as the algorithm reads: for each face in the depth sort's
+// order, skip it if it turns away, light its three corners, fill it.
+void DrawMeshPlain(FrameBuffer& frameBuffer, const VertexArray& vertices, const FaceArray& faces, Vec3 lightDir) {
+    for (const Face& slot : faces) {
+        // The slot names the face to draw; its corners are in that face's own slot.
+        const Face& face = faces[static_cast<std::size_t>(slot.order)];
+        const Vertex& v0 = vertices[static_cast<std::size_t>(face.vert0)];
+        const Vertex& v1 = vertices[static_cast<std::size_t>(face.vert1)];
+        const Vertex& v2 = vertices[static_cast<std::size_t>(face.vert2)];
+        const ScreenPoint p0 = ScreenCorner(v0), p1 = ScreenCorner(v1), p2 = ScreenCorner(v2);
+        if (!FacesViewer(p0, p1, p2)) continue;
+        GouraudTriangle(frameBuffer, p0.x, p0.y, p1.x, p1.y, p2.x, p2.y, LitCornerColor(v0, lightDir),
+                        LitCornerColor(v1, lightDir), LitCornerColor(v2, lightDir));
+    }
 }
 
 // Each vertex's rounded screen corner and lit colour, from vertex `first` on.
 void FillCornersFrom(std::size_t first, const VertexArray& vertices, Vec3 lightDir, CornerCache& cache) {
     for (std::size_t v = first; v < vertices.size(); ++v) {
-        cache.points[v] = {RoundToInt32(vertices[v].sx), RoundToInt32(vertices[v].sy)};
+        cache.points[v] = ScreenCorner(vertices[v]);
         cache.colours[v] = LitCornerColor(vertices[v], lightDir);
     }
 }
@@ -76,15 +85,15 @@ void FillCorners(const VertexArray& vertices, Vec3 lightDir, CornerCache& cache)
     FillCornersFrom(0, vertices, lightDir, cache);
 }
 
-#if defined(DEMO_HAVE_VERTEX_LANES)
+#if defined(DEMO_BUILD_AVX2)
 // round(level * intensity) for four corners, the product in double precision.
-DEMO_AVX2_VERTEX_LANES inline __m128i LitChannel(__m128 level, __m256d intensity) {
+DEMO_TARGET_AVX2 inline __m128i LitChannel(__m128 level, __m256d intensity) {
     return _mm256_cvtpd_epi32(_mm256_mul_pd(_mm256_cvtps_pd(level), intensity));
 }
 
 // The same four vertices at a time, each value exactly as FillCornersFrom gives
 // it: rounding a float to an integer directly gives what rounding its double does.
-DEMO_AVX2_VERTEX_LANES void FillCornersAvx2(const VertexArray& vertices, Vec3 lightDir, CornerCache& cache) {
+DEMO_TARGET_AVX2 void FillCornersAvx2(const VertexArray& vertices, Vec3 lightDir, CornerCache& cache) {
     using namespace vertex_lanes;
     const __m256d lightX = _mm256_set1_pd(lightDir.x), lightY = _mm256_set1_pd(lightDir.y),
                   lightZ = _mm256_set1_pd(lightDir.z);
@@ -141,10 +150,10 @@ void FillFaceTable(const FaceArray& faces, CornerCache& cache) {
     FillFaceTableFrom(0, faces, AllNear(cache), cache);
 }
 
-#if defined(DEMO_HAVE_VERTEX_LANES)
+#if defined(DEMO_BUILD_AVX2)
 // One corner of faces f..f+3, one face to each 64-bit lane, x in its low half
 // and y in its high half. Loaded one by one, which measures faster here than a gather.
-DEMO_AVX2_VERTEX_LANES inline __m256i FourCorners(const FaceArray& faces, std::size_t f, std::int32_t Face::*corner,
+DEMO_TARGET_AVX2 inline __m256i FourCorners(const FaceArray& faces, std::size_t f, std::int32_t Face::*corner,
                                                   const long long* points) {
     const auto point = [&](std::size_t face) { return points[static_cast<std::uint32_t>(faces[face].*corner)]; };
     return _mm256_setr_epi64x(point(f), point(f + 1), point(f + 2), point(f + 3));
@@ -152,7 +161,7 @@ DEMO_AVX2_VERTEX_LANES inline __m256i FourCorners(const FaceArray& faces, std::s
 
 // The same four faces at a time where every corner is near: the differences
 // then fit 32 bits and each product is one signed 32 x 32 -> 64-bit multiply.
-DEMO_AVX2_VERTEX_LANES void FillFaceTableAvx2(const FaceArray& faces, CornerCache& cache) {
+DEMO_TARGET_AVX2 void FillFaceTableAvx2(const FaceArray& faces, CornerCache& cache) {
     static_assert(offsetof(Face, vert0) == 0 && offsetof(Face, vert2) == 8 && sizeof(FaceCorners) == 16 &&
                   sizeof(ScreenPoint) == 8 && offsetof(ScreenPoint, y) == 4);
     if (!AllNear(cache)) return FillFaceTableFrom(0, faces, false, cache);
@@ -193,8 +202,7 @@ constexpr SimdPaths<FaceTableFill> kFaceTableFills = {FillFaceTable, nullptr, Fi
 // dozen at a time, so that it can set up the next triangles while it writes the
 // rows of this one. They are listed without a branch on each face's
 // orientation: half of them turn away, at random.
-void DrawFacesInOrder(FrameBuffer& frameBuffer, const FaceArray& faces, const CornerCache& cache,
-                      TriangleListFill fillTriangles) {
+void DrawFacesInOrder(FrameBuffer& frameBuffer, const FaceArray& faces, const CornerCache& cache) {
     constexpr std::size_t kTrianglesPerCall = 64;
     for (std::size_t slot = 0; slot < faces.size();) {
         std::uint32_t drawn[kTrianglesPerCall];
@@ -211,7 +219,7 @@ void DrawFacesInOrder(FrameBuffer& frameBuffer, const FaceArray& faces, const Co
             triangles[k] = {p0.x, p0.y, p1.x, p1.y, p2.x, p2.y, cache.colours[face.v0], cache.colours[face.v1],
                             cache.colours[face.v2]};
         }
-        fillTriangles(frameBuffer, triangles, count);
+        FillTriangles(frameBuffer, triangles, count);
     }
 }
 
@@ -237,15 +245,15 @@ void SizeCornerCache(CornerCache& cache, std::size_t vertexCount, std::size_t fa
     cache.faces.resize(faceCount);
 }
 
+// The plain level draws with the reference. The others work out every
+// corner and every face's orientation first, in the cache, and hand the faces
+// that turn toward the viewer to the level's triangle fill in batches.
 void DrawMeshGouraud(FrameBuffer& frameBuffer, const VertexArray& vertices, const FaceArray& faces,
                      Vec3 lightDir, CornerCache& cache) {
-    DrawMeshGouraudAt(ChosenSimdLevel(), frameBuffer, vertices, faces, lightDir, cache);
-}
-
-void DrawMeshGouraudAt(SimdLevel level, FrameBuffer& frameBuffer, const VertexArray& vertices,
-                       const FaceArray& faces, Vec3 lightDir, CornerCache& cache) {
+    const SimdLevel level = ActiveSimdLevel();
+    if (level == SimdLevel::Plain) return DrawMeshPlain(frameBuffer, vertices, faces, lightDir);
     SizeCornerCache(cache, vertices.size(), faces.size());
     PathFor(kCornerFills, level)(vertices, lightDir, cache);
     PathFor(kFaceTableFills, level)(faces, cache);
-    DrawFacesInOrder(frameBuffer, faces, cache, TriangleListFillFor(level));
+    DrawFacesInOrder(frameBuffer, faces, cache);
 }

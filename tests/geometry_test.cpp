@@ -307,7 +307,8 @@ INSTANTIATE_TEST_SUITE_P(Levels, TransformAt, ::testing::ValuesIn(RunnableSimdLe
                          [](const auto& test) { return SimdLevelTestName(test.param); });
 
 void TransformAtLevel(SimdLevel level, VertexArray& vertices, const Matrix4& m) {
-    PathFor(kTransformPaths, level)(vertices, m);
+    const AtSimdLevel at(level);
+    TransformVertices(vertices, m);
 }
 
 TEST_P(TransformAt, ProjectsThroughTheRoundedDistance) {
@@ -415,7 +416,8 @@ struct SortedSlots {
 };
 
 SortedSlots SortAtLevel(SimdLevel level, KeyedMesh mesh) {
-    PathFor(kDepthSortPaths, level)(mesh.vertices, mesh.faces);
+    const AtSimdLevel at(level);
+    DepthSortFaces(mesh.vertices, mesh.faces);
     SortedSlots slots;
     for (const Face& face : mesh.faces) {
         slots.keys.push_back(face.depthKey);
@@ -454,7 +456,10 @@ TEST_P(DepthSortAt, KeysAreTheRoundedSumInCornerOrder) {
         faces[f].vert1 = 1;
         faces[f].vert2 = f % 2 == 0 ? 1 : 2;  // 3.75 -> 4, or -2.5 -> -2 (ties to even)
     }
-    PathFor(kDepthSortPaths, GetParam())(vertices, faces);
+    {
+        const AtSimdLevel at(GetParam());
+        DepthSortFaces(vertices, faces);
+    }
     for (std::size_t k = 0; k < faces.size(); ++k) {
         EXPECT_EQ(faces[k].depthKey, k < 4 ? -2 : 4) << "slot " << k;
         EXPECT_EQ(faces[k].depthKey, faces[k].order % 2 == 0 ? 4 : -2) << "slot " << k;
@@ -474,7 +479,10 @@ TEST_P(DepthSortAt, RandomKeysGiveASortedPermutationMovingOnlyTwoFields) {
             faces[i].nx = static_cast<float>(i);
         }
         const FaceArray before = faces;
-        PathFor(kDepthSortPaths, GetParam())(vertices, faces);
+        {
+            const AtSimdLevel at(GetParam());
+            DepthSortFaces(vertices, faces);
+        }
         std::vector<std::int32_t> seen;
         for (std::size_t k = 0; k < count; ++k) {
             if (k > 0) {

@@ -466,7 +466,8 @@ protected:
     // with the plain fill into `expected`.
     void FillBoth(FrameBuffer& expected, FrameBuffer& actual, const std::vector<ScreenTriangle>& triangles) {
         for (const ScreenTriangle& t : triangles) FillPlain(expected, t);
-        TriangleListFillFor(GetParam())(actual, triangles.data(), triangles.size());
+        const AtSimdLevel at(GetParam());
+        FillTriangles(actual, triangles.data(), triangles.size());
     }
 };
 
@@ -641,9 +642,15 @@ TEST_P(FastPaths, RandomMeshesDrawAsAtThePlainLevel) {
         FlatMesh withFar = mesh;
         withFar.vertices.emplace_back().sx = 2147483520.0f;  // rounds to a column just below the largest int
         auto expected = NewGuardedFrame();
-        DrawMeshGouraudAt(SimdLevel::Plain, expected->frame, withFar.vertices, withFar.faces, light, plainCache);
+        {
+            const AtSimdLevel at(SimdLevel::Plain);
+            DrawMeshGouraud(expected->frame, withFar.vertices, withFar.faces, light, plainCache);
+        }
         auto actual = NewGuardedFrame();
-        DrawMeshGouraudAt(GetParam(), actual->frame, mesh.vertices, mesh.faces, light, levelCache);
+        {
+            const AtSimdLevel at(GetParam());
+            DrawMeshGouraud(actual->frame, mesh.vertices, mesh.faces, light, levelCache);
+        }
         ASSERT_TRUE(SameFrames(expected->frame, *actual)) << "round " << round;
         EXPECT_GT(CountLitPixels(actual->frame), 1000) << "round " << round;
     }

@@ -34,5 +34,14 @@ inline std::string SimdLevelTestName(SimdLevel level) {
     return name;
 }
 
+// The one way a test picks a level: while this lives, every stage runs the
+// paths of `level` (of ChosenSimdLevel() where `level` is above it).
+struct AtSimdLevel {
+    explicit AtSimdLevel(SimdLevel level) { UseSimdLevel(level); }
+    ~AtSimdLevel() { UseSimdLevel(ChosenSimdLevel()); }
+    AtSimdLevel(const AtSimdLevel&) = delete;
+    AtSimdLevel& operator=(const AtSimdLevel&) = delete;
+};
+
 // Lets gtest print a level by name in test names and messages.
 inline void PrintTo(SimdLevel level, std::ostream* out) { *out << SimdLevelName(level); }
