@@ -20,6 +20,14 @@ void Store(std::uint8_t* destination, Value value) {
     std::memcpy(destination, &value, sizeof value);
 }
 
+// Byte by byte: a copy of the three-byte record is put together in memory and
+// read back in overlapping pieces, which stalls every pixel.
+void Store(std::uint8_t* destination, pixel::Bytes3 value) {
+    destination[0] = value.first;
+    destination[1] = value.second;
+    destination[2] = value.third;
+}
+
 // One pixel at a time through a per-pixel formula.
 template <typename Formula>
 void ConvertEach(const void* source, void* destination, std::int32_t count, Formula formula) {
