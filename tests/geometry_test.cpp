@@ -338,7 +338,7 @@ TEST_P(TransformAt, NormalsGetTheTranslationToo) {
     Vertex behind{};  // behind the eye: normals and tz still written
     behind.nx = 1.0f;
     behind.z = 300.0f;
-    VertexArray vertices(5, behind);  // a group of four and one more
+    VertexArray vertices(5, behind);
     Matrix4 shifted = Identity();
     shifted.m[0][3] = 1.0f;
     shifted.m[1][3] = 2.0f;
@@ -362,8 +362,6 @@ TEST_P(TransformAt, WritesTheSameFloatsAsThePlainPath) {
         if (round % 2 == 1) {
             for (int row = 0; row < 3; ++row) m.m[row][3] = 100.0f * unit();
         }
-        // Not a whole number of groups of four, so that the last vertices
-        // take the one-at-a-time path.
         VertexArray vertices(503, Vertex{});
         for (Vertex& v : vertices) {
             v.x = 200.0f * unit(), v.y = 200.0f * unit(), v.z = 200.0f * unit();
@@ -371,8 +369,8 @@ TEST_P(TransformAt, WritesTheSameFloatsAsThePlainPath) {
             v.sx = 7.0f, v.sy = 9.0f;
             v.r = 255.0f * unit(), v.g = 255.0f * unit(), v.b = 255.0f * unit();
         }
-        // Some vertices far along the matrix's z row end up behind the eye, in
-        // every lane of a group and in the last ones: they keep their screen position.
+        // Some vertices far along the matrix's z row end up behind the eye:
+        // they keep their screen position.
         for (const std::size_t i : {0u, 5u, 10u, 15u, 17u, 18u, 19u, 501u}) {
             vertices[i].x = 1000.0f * m.m[2][0];
             vertices[i].y = 1000.0f * m.m[2][1];

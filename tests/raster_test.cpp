@@ -336,7 +336,6 @@ TEST(Renderer, LightsEachCornerWithAClampedDiffuseTerm) {
     for (const Case& c : cases) {
         auto guarded = NewGuardedFrame();
         FlatMesh mesh = OneFace({{{0, 0}, {0, 10}, {10, 0}}});
-        mesh.vertices.resize(4);  // a whole group for the paths that light four corners at a time
         for (Vertex& v : mesh.vertices) {
             v.tnx = c.normal.x, v.tny = c.normal.y, v.tnz = c.normal.z;
             v.r = c.r, v.g = c.g, v.b = c.b;
@@ -617,7 +616,7 @@ TEST_P(FastPaths, RandomMeshesDrawAsAtThePlainLevel) {
     CornerCache plainCache, levelCache;
     for (int round = 0; round < 10; ++round) {
         FlatMesh mesh;
-        const std::size_t vertexCount = 200 + random() % 8;  // whole groups of four or not
+        const std::size_t vertexCount = 200 + random() % 8;
         for (std::size_t v = 0; v < vertexCount; ++v) {
             Vertex vertex{};
             vertex.sx = 320.0f + 400.0f * unit();
