@@ -454,10 +454,8 @@ TEST_P(DepthSortAt, KeysAreTheRoundedSumInCornerOrder) {
         faces[f].vert1 = 1;
         faces[f].vert2 = f % 2 == 0 ? 1 : 2;  // 3.75 -> 4, or -2.5 -> -2 (ties to even)
     }
-    {
-        const AtSimdLevel at(GetParam());
-        DepthSortFaces(vertices, faces);
-    }
+    const AtSimdLevel at(GetParam());
+    DepthSortFaces(vertices, faces);
     for (std::size_t k = 0; k < faces.size(); ++k) {
         EXPECT_EQ(faces[k].depthKey, k < 4 ? -2 : 4) << "slot " << k;
         EXPECT_EQ(faces[k].depthKey, faces[k].order % 2 == 0 ? 4 : -2) << "slot " << k;
@@ -465,6 +463,7 @@ TEST_P(DepthSortAt, KeysAreTheRoundedSumInCornerOrder) {
 }
 
 TEST_P(DepthSortAt, RandomKeysGiveASortedPermutationMovingOnlyTwoFields) {
+    const AtSimdLevel at(GetParam());
     std::mt19937 random(1234);
     for (int round = 0; round < 50; ++round) {
         const auto count = static_cast<std::size_t>(1 + random() % 5000);
@@ -477,10 +476,7 @@ TEST_P(DepthSortAt, RandomKeysGiveASortedPermutationMovingOnlyTwoFields) {
             faces[i].nx = static_cast<float>(i);
         }
         const FaceArray before = faces;
-        {
-            const AtSimdLevel at(GetParam());
-            DepthSortFaces(vertices, faces);
-        }
+        DepthSortFaces(vertices, faces);
         std::vector<std::int32_t> seen;
         for (std::size_t k = 0; k < count; ++k) {
             if (k > 0) {

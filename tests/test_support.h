@@ -37,10 +37,9 @@ inline std::string SimdLevelTestName(SimdLevel level) {
 // The one way a test picks a level: while this lives, every stage runs the
 // paths of `level` (of ChosenSimdLevel() where `level` is above it).
 struct AtSimdLevel {
-    explicit AtSimdLevel(SimdLevel level) { UseSimdLevel(level); }
-    ~AtSimdLevel() { UseSimdLevel(ChosenSimdLevel()); }
-    AtSimdLevel(const AtSimdLevel&) = delete;
-    AtSimdLevel& operator=(const AtSimdLevel&) = delete;
+    explicit AtSimdLevel(SimdLevel level) : before(ActiveSimdLevel()) { UseSimdLevel(level); }
+    ~AtSimdLevel() { UseSimdLevel(before); }
+    SimdLevel before;
 };
 
 // Lets gtest print a level by name in test names and messages.
