@@ -20,7 +20,7 @@
 #endif
 
 #include "raster/gouraud.h"
-#include "raster/gouraud_packed.h"
+#include "raster/gouraud_fast.h"
 #include "raster/mesh_renderer.h"
 #include "tests/test_support.h"
 
