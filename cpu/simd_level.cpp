@@ -1,6 +1,9 @@
 #include "cpu/simd_level.h"
 
+#include <algorithm>
 #include <cstdlib>
+
+#include "cpu/build_contents.h"
 
 namespace {
 
@@ -9,8 +12,9 @@ constexpr std::array<std::string_view, kSimdLevelCount> kNames = {"plain", "sse2
 // AVX2 here means what the compiler's AVX2 target may emit beside it: POPCNT
 // too, which a virtual machine can hide on its own. AVX-512 means the subsets
 // the wide paths use, F, BW, VL and VBMI, on top of that.
+// Elsewhere the build decides alone (cpu/build_contents.h).
 SimdLevel ProcessorSimdLevel() {
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#if defined(DEMO_BUILD_X86)
     __builtin_cpu_init();
     const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
     if (avx2 && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
@@ -19,8 +23,12 @@ SimdLevel ProcessorSimdLevel() {
     }
     if (avx2) return SimdLevel::Avx2;
     if (__builtin_cpu_supports("sse2")) return SimdLevel::Sse2;
-#endif
     return SimdLevel::Plain;
+#elif defined(DEMO_BUILD_SSE2)
+    return SimdLevel::Sse2;
+#else
+    return SimdLevel::Plain;
+#endif
 }
 
 }  // namespace
@@ -43,6 +51,17 @@ SimdLevel ChosenSimdLevel() {
     static const SimdLevel chosen = CapSimdLevel(ProcessorSimdLevel(), std::getenv("DEMO_SIMD"));
     return chosen;
 }
+
+namespace {
+SimdLevel& ActiveLevel() {
+    static SimdLevel active = ChosenSimdLevel();
+    return active;
+}
+}  // namespace
+
+SimdLevel ActiveSimdLevel() { return ActiveLevel(); }
+
+void UseSimdLevel(SimdLevel level) { ActiveLevel() = std::min(level, ChosenSimdLevel()); }
 
 std::vector<SimdLevel> RunnableSimdLevels() {
     std::vector<SimdLevel> levels;

@@ -1,6 +1,7 @@
 // The widest family of vector instructions the frame's fast paths may use.
 // The processor is asked here and nowhere else; every module that has fast
-// paths keeps them in a SimdPaths table and takes the one for the chosen level.
+// paths keeps them in a SimdPaths table and takes the one for the active level.
+// Which levels a build has code for is said in cpu/build_contents.h.
 #pragma once
 
 #include <array>
@@ -20,6 +21,12 @@ SimdLevel ChosenSimdLevel();
 // Every level from Plain up to ChosenSimdLevel(): the paths tests and
 // benchmarks can run on this machine.
 std::vector<SimdLevel> RunnableSimdLevels();
+
+// The level every stage runs: ChosenSimdLevel() unless UseSimdLevel lowered it.
+SimdLevel ActiveSimdLevel();
+// From now on every stage runs its paths for `level`, or for ChosenSimdLevel()
+// where `level` is above it: how tests and benchmarks run the lower paths.
+void UseSimdLevel(SimdLevel level);
 
 std::string_view SimdLevelName(SimdLevel level);
 std::optional<SimdLevel> ParseSimdLevel(std::string_view name);

@@ -9,6 +9,8 @@
 
 #include <cstdint>
 
+#include "cpu/build_contents.h"
+
 using GroupPath = std::int32_t (*)(const std::uint8_t* source, std::uint8_t* destination,
                                    std::int32_t count);
 
@@ -23,14 +25,9 @@ std::int32_t NoGroups(const std::uint8_t* source, std::uint8_t* destination, std
 // fast path.
 std::int32_t CopyWholeRow(const std::uint8_t* source, std::uint8_t* destination, std::int32_t count);
 
-#if defined(__SSE2__)
-#define DEMO_HAVE_SSE2_GROUPS 1
-extern const GroupPaths kSse2GroupPaths;
+#if defined(DEMO_BUILD_SSE2)
+extern const GroupPaths kConvertersSse2;
 #endif
-
-// Built on any x86 compiler that can target AVX2 per function; run only at
-// SimdLevel::Avx2 and above.
-#if defined(DEMO_HAVE_SSE2_GROUPS) && defined(__GNUC__)
-#define DEMO_HAVE_AVX2_GROUPS 1
-extern const GroupPaths kAvx2GroupPaths;
+#if defined(DEMO_BUILD_AVX2)
+extern const GroupPaths kConvertersAvx2;
 #endif

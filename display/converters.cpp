@@ -20,6 +20,14 @@ void Store(std::uint8_t* destination, Value value) {
     std::memcpy(destination, &value, sizeof value);
 }
 
+// Byte by byte: a copy of the three-byte record is put together in memory and
+// read back in overlapping pieces, which stalls every pixel.
+void Store(std::uint8_t* destination, pixel::Bytes3 value) {
+    destination[0] = value.first;
+    destination[1] = value.second;
+    destination[2] = value.third;
+}
+
 // One pixel at a time through a per-pixel formula.
 template <typename Formula>
 void ConvertEach(const void* source, void* destination, std::int32_t count, Formula formula) {
@@ -50,25 +58,20 @@ constexpr PixelLayout kLayouts[] = {
 constexpr GroupPaths kPlainGroupPaths = {CopyWholeRow, NoGroups, NoGroups, NoGroups,
                                          NoGroups,     NoGroups, NoGroups, NoGroups};
 
-#if defined(DEMO_HAVE_SSE2_GROUPS)
-constexpr const GroupPaths* kSse2Paths = &kSse2GroupPaths;
+#if defined(DEMO_BUILD_SSE2)
+constexpr const GroupPaths* kSse2Paths = &kConvertersSse2;
 #else
 constexpr const GroupPaths* kSse2Paths = nullptr;
 #endif
-#if defined(DEMO_HAVE_AVX2_GROUPS)
-constexpr const GroupPaths* kAvx2Paths = &kAvx2GroupPaths;
+#if defined(DEMO_BUILD_AVX2)
+constexpr const GroupPaths* kAvx2Paths = &kConvertersAvx2;
 #else
 constexpr const GroupPaths* kAvx2Paths = nullptr;
 #endif
 constexpr SimdPaths<const GroupPaths*> kGroupPathsByLevel = {&kPlainGroupPaths, kSse2Paths, kAvx2Paths,
                                                              nullptr};
 
-// Chosen once at start-up; before that, for any converter called from another
-// file's static initialisation, the plain paths are already in place.
-constinit const GroupPaths* activeGroupPaths = &kPlainGroupPaths;
-[[maybe_unused]] const bool groupPathsChosen = (UseConverterSimdLevel(ChosenSimdLevel()), true);
-
-const GroupPaths& ActiveGroupPaths() { return *activeGroupPaths; }
+const GroupPaths& ActiveGroupPaths() { return *PathFor(kGroupPathsByLevel, ActiveSimdLevel()); }
 
 // Whole groups through the fast path, then the row's tail through the formula.
 template <typename Formula>
@@ -83,10 +86,6 @@ void ConvertRow(const void* source, void* destination, std::int32_t count, Group
 }
 
 }  // namespace
-
-void UseConverterSimdLevel(SimdLevel level) {
-    activeGroupPaths = PathFor(kGroupPathsByLevel, std::min(level, ChosenSimdLevel()));
-}
 
 std::int32_t NoGroups(const std::uint8_t*, std::uint8_t*, std::int32_t) { return 0; }
 

@@ -1,5 +1,6 @@
 // Row converters: one row of 0x00RRGGBB frame pixels into a display surface's
-// own pixel layout. Chosen once when the display opens, called once per row.
+// own pixel layout. Chosen once when the display opens, called once per row;
+// each runs the group paths of ActiveSimdLevel().
 #pragma once
 
 #include <cstddef>
@@ -49,11 +50,6 @@ const PixelLayout* FindPixelLayout(std::string_view name);
 // or nullptr when no row of PixelLayouts() has them (the first that has them wins).
 RowConverter SelectRowConverter(std::uint32_t bitsPerPixel, std::uint32_t redMask,
                                 std::uint32_t greenMask, std::uint32_t blueMask);
-
-// The converters run the vector paths of ChosenSimdLevel(). Tests and
-// benchmarks switch them to any other level; a level above ChosenSimdLevel()
-// runs ChosenSimdLevel()'s paths.
-void UseConverterSimdLevel(SimdLevel level);
 
 // A frame into a locked surface, the one row walk of every back-end: `height`
 // rows of `width` pixels, source rows `sourceStride` pixels apart, destination

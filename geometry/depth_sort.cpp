@@ -1,9 +1,8 @@
 #include "geometry/depth_sort.h"
 
-#include "geometry/depth_sort_compact.h"
+#include "cpu/build_contents.h"
+#include "geometry/depth_sort_sse2.h"
 #include "geometry/quicksort.h"
-
-namespace {
 
 // The reference: keys into the face slots, then the quicksort over them.
 void DepthSortPlain(const VertexArray& vertices, FaceArray& faces) {
@@ -14,18 +13,16 @@ void DepthSortPlain(const VertexArray& vertices, FaceArray& faces) {
     if (!faces.empty()) QuickSortFaces(faces, 0, static_cast<std::int32_t>(faces.size()) - 1);
 }
 
-}  // namespace
-
 void QuickSortFaces(FaceArray& faces, std::int32_t lo, std::int32_t hi) { QuickSortSlots(faces.data(), lo, hi); }
 
-#if defined(DEMO_HAVE_COMPACT_DEPTH_SORT_AVX2)
-constexpr SimdPaths<DepthSortPath> kDepthSortPaths = {DepthSortPlain, DepthSortCompact, DepthSortCompactAvx2, nullptr};
-#elif defined(DEMO_HAVE_COMPACT_DEPTH_SORT)
-constexpr SimdPaths<DepthSortPath> kDepthSortPaths = {DepthSortPlain, DepthSortCompact, nullptr, nullptr};
+#if defined(DEMO_BUILD_AVX2)
+constexpr SimdPaths<DepthSortPath> kDepthSortPaths = {DepthSortPlain, DepthSortSse2, DepthSortAvx2, nullptr};
+#elif defined(DEMO_BUILD_SSE2)
+constexpr SimdPaths<DepthSortPath> kDepthSortPaths = {DepthSortPlain, DepthSortSse2, nullptr, nullptr};
 #else
 constexpr SimdPaths<DepthSortPath> kDepthSortPaths = {DepthSortPlain, nullptr, nullptr, nullptr};
 #endif
 
 void DepthSortFaces(const VertexArray& vertices, FaceArray& faces) {
-    PathFor(kDepthSortPaths, ChosenSimdLevel())(vertices, faces);
+    PathFor(kDepthSortPaths, ActiveSimdLevel())(vertices, faces);
 }

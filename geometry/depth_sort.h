@@ -23,6 +23,8 @@ inline std::int32_t DepthKey(const VertexArray& vertices, const Face& face) {
     return RoundToInt32((depth(face.vert1) + depth(face.vert0)) + depth(face.vert2));
 }
 
+// The reference path, which the faster ones fall back on where they cannot sort.
+void DepthSortPlain(const VertexArray& vertices, FaceArray& faces);
+
 // The sort's paths by vector level; every one leaves the same slots.
 using DepthSortPath = void (*)(const VertexArray& vertices, FaceArray& faces);
-extern const SimdPaths<DepthSortPath> kDepthSortPaths;

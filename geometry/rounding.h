@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <limits>
 
-#if defined(__SSE2__)
+#include "cpu/build_contents.h"
+
+#if defined(DEMO_BUILD_SSE2)
 #include <emmintrin.h>
 #endif
 
@@ -25,7 +27,7 @@ inline std::int32_t RoundToInt32Portable(double value) {
 }
 
 inline std::int32_t RoundToInt32(double value) {
-#if defined(__SSE2__)
+#if defined(DEMO_BUILD_SSE2)
     return _mm_cvtsd_si32(_mm_set_sd(value));
 #else
     return RoundToInt32Portable(value);

@@ -11,4 +11,3 @@ void TransformVertices(VertexArray& vertices, const Matrix4& m);
 
 // The stage's paths by vector level; every one writes the same floats.
 using TransformPath = void (*)(VertexArray& vertices, const Matrix4& m);
-extern const SimdPaths<TransformPath> kTransformPaths;

@@ -3,7 +3,11 @@
 #include "raster/gouraud.h"
 
 #include <algorithm>
+#include <span>
 #include <utility>
+
+#include "cpu/build_contents.h"
+#include "raster/gouraud_fast.h"
 
 namespace {
 
@@ -140,4 +144,30 @@ void GouraudTriangle(FrameBuffer& frameBuffer, std::int32_t x1, std::int32_t y1,
     FillRows(frameBuffer, top.y, std::int64_t{middle.y} - 1, split, upperStep, longSide, longStep);
     split = StartAt(middle);  // the lower part starts exactly at the middle corner
     FillRows(frameBuffer, middle.y, bottom.y, split, lowerStep, longSide, longStep);
+}
+
+void FillTrianglesPlain(FrameBuffer& frameBuffer, const ScreenTriangle* triangles, std::size_t count) {
+    for (const ScreenTriangle& t : std::span(triangles, count)) {
+        GouraudTriangle(frameBuffer, t.x1, t.y1, t.x2, t.y2, t.x3, t.y3, t.c1, t.c2, t.c3);
+    }
+}
+
+namespace {
+
+#if defined(DEMO_BUILD_AVX512)
+constexpr SimdPaths<TriangleListFill> kTriangleListFills = {FillTrianglesPlain, FillTrianglesSse2, FillTrianglesAvx2,
+                                                            FillTrianglesAvx512};
+#elif defined(DEMO_BUILD_AVX2)
+constexpr SimdPaths<TriangleListFill> kTriangleListFills = {FillTrianglesPlain, FillTrianglesSse2, FillTrianglesAvx2,
+                                                            nullptr};
+#elif defined(DEMO_BUILD_SSE2)
+constexpr SimdPaths<TriangleListFill> kTriangleListFills = {FillTrianglesPlain, FillTrianglesSse2, nullptr, nullptr};
+#else
+constexpr SimdPaths<TriangleListFill> kTriangleListFills = {FillTrianglesPlain, nullptr, nullptr, nullptr};
+#endif
+
+}  // namespace
+
+void FillTriangles(FrameBuffer& frameBuffer, const ScreenTriangle* triangles, std::size_t count) {
+    PathFor(kTriangleListFills, ActiveSimdLevel())(frameBuffer, triangles, count);
 }

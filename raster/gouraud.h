@@ -31,10 +31,9 @@ struct ScreenTriangle {
     PackedColor c1, c2, c3;
 };
 
-// Fills the triangles in order, each exactly as GouraudTriangle would. Given
-// several at once, the fill works out the next triangles' edges while it
-// writes this one's rows.
+// Fills the triangles in order, each exactly as GouraudTriangle would, with
+// the active level's fill (GouraudTriangle one by one at Plain). Given several
+// at once, the fill works out the next triangles' edges while it writes this
+// one's rows.
+void FillTriangles(FrameBuffer& frameBuffer, const ScreenTriangle* triangles, std::size_t count);
 using TriangleListFill = void (*)(FrameBuffer& frameBuffer, const ScreenTriangle* triangles, std::size_t count);
-
-// The fastest such fill a level has: GouraudTriangle one by one at Plain.
-TriangleListFill TriangleListFillFor(SimdLevel level);

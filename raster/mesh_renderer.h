@@ -37,14 +37,10 @@ void SizeCornerCache(CornerCache& cache, std::size_t vertexCount, std::size_t fa
 // Walks the faces in the depth sort's order, drops those that turn away from
 // the viewer, lights each corner with a clamped diffuse term (no ambient) and
 // fills the face with Gouraud shading. lightDir is a unit vector toward the
-// light. A cache sized for a smaller mesh is grown first, which allocates.
+// light. Above the plain level the cache is used; one sized for a smaller mesh
+// is grown first, which allocates.
 void DrawMeshGouraud(FrameBuffer& frameBuffer, const VertexArray& vertices, const FaceArray& faces,
                      Vec3 lightDir, CornerCache& cache);
-
-// The same drawing with the paths of the given level rather than of
-// ChosenSimdLevel(), for the tests and benchmarks.
-void DrawMeshGouraudAt(SimdLevel level, FrameBuffer& frameBuffer, const VertexArray& vertices,
-                       const FaceArray& faces, Vec3 lightDir, CornerCache& cache);
 
 // Whether corners p0, p1, p2 run counter-clockwise on the screen (y downward):
 // (x1 - x0)(y0 - y2) - (y1 - y0)(x0 - x2) > 0, exactly, for any 32-bit

@@ -119,14 +119,11 @@ std::vector<const PixelLayout*> AllLayouts() {
 
 using LevelAndLayout = std::tuple<SimdLevel, const PixelLayout*>;
 
-class RowConverterTest : public ::testing::TestWithParam<LevelAndLayout> {
-protected:
-    void TearDown() override { UseConverterSimdLevel(ChosenSimdLevel()); }
-};
+class RowConverterTest : public ::testing::TestWithParam<LevelAndLayout> {};
 
 TEST_P(RowConverterTest, MatchesTheLayoutAtEveryLengthAndAlignmentAndWritesNothingElse) {
     const auto [level, layout] = GetParam();
-    UseConverterSimdLevel(level);
+    const AtSimdLevel at(level);
     std::uint32_t seed = 1;
     for (const std::int32_t count : Counts()) {
         for (const std::size_t misalignment : kSourceMisalignments) {

@@ -307,7 +307,8 @@ INSTANTIATE_TEST_SUITE_P(Levels, TransformAt, ::testing::ValuesIn(RunnableSimdLe
                          [](const auto& test) { return SimdLevelTestName(test.param); });
 
 void TransformAtLevel(SimdLevel level, VertexArray& vertices, const Matrix4& m) {
-    PathFor(kTransformPaths, level)(vertices, m);
+    const AtSimdLevel at(level);
+    TransformVertices(vertices, m);
 }
 
 TEST_P(TransformAt, ProjectsThroughTheRoundedDistance) {
@@ -337,7 +338,7 @@ TEST_P(TransformAt, NormalsGetTheTranslationToo) {
     Vertex behind{};  // behind the eye: normals and tz still written
     behind.nx = 1.0f;
     behind.z = 300.0f;
-    VertexArray vertices(5, behind);  // a group of four and one more
+    VertexArray vertices(5, behind);
     Matrix4 shifted = Identity();
     shifted.m[0][3] = 1.0f;
     shifted.m[1][3] = 2.0f;
@@ -361,8 +362,6 @@ TEST_P(TransformAt, WritesTheSameFloatsAsThePlainPath) {
         if (round % 2 == 1) {
             for (int row = 0; row < 3; ++row) m.m[row][3] = 100.0f * unit();
         }
-        // Not a whole number of groups of four, so that the last vertices
-        // take the one-at-a-time path.
         VertexArray vertices(503, Vertex{});
         for (Vertex& v : vertices) {
             v.x = 200.0f * unit(), v.y = 200.0f * unit(), v.z = 200.0f * unit();
@@ -370,8 +369,8 @@ TEST_P(TransformAt, WritesTheSameFloatsAsThePlainPath) {
             v.sx = 7.0f, v.sy = 9.0f;
             v.r = 255.0f * unit(), v.g = 255.0f * unit(), v.b = 255.0f * unit();
         }
-        // Some vertices far along the matrix's z row end up behind the eye, in
-        // every lane of a group and in the last ones: they keep their screen position.
+        // Some vertices far along the matrix's z row end up behind the eye:
+        // they keep their screen position.
         for (const std::size_t i : {0u, 5u, 10u, 15u, 17u, 18u, 19u, 501u}) {
             vertices[i].x = 1000.0f * m.m[2][0];
             vertices[i].y = 1000.0f * m.m[2][1];
@@ -415,7 +414,8 @@ struct SortedSlots {
 };
 
 SortedSlots SortAtLevel(SimdLevel level, KeyedMesh mesh) {
-    PathFor(kDepthSortPaths, level)(mesh.vertices, mesh.faces);
+    const AtSimdLevel at(level);
+    DepthSortFaces(mesh.vertices, mesh.faces);
     SortedSlots slots;
     for (const Face& face : mesh.faces) {
         slots.keys.push_back(face.depthKey);
@@ -454,7 +454,8 @@ TEST_P(DepthSortAt, KeysAreTheRoundedSumInCornerOrder) {
         faces[f].vert1 = 1;
         faces[f].vert2 = f % 2 == 0 ? 1 : 2;  // 3.75 -> 4, or -2.5 -> -2 (ties to even)
     }
-    PathFor(kDepthSortPaths, GetParam())(vertices, faces);
+    const AtSimdLevel at(GetParam());
+    DepthSortFaces(vertices, faces);
     for (std::size_t k = 0; k < faces.size(); ++k) {
         EXPECT_EQ(faces[k].depthKey, k < 4 ? -2 : 4) << "slot " << k;
         EXPECT_EQ(faces[k].depthKey, faces[k].order % 2 == 0 ? 4 : -2) << "slot " << k;
@@ -462,6 +463,7 @@ TEST_P(DepthSortAt, KeysAreTheRoundedSumInCornerOrder) {
 }
 
 TEST_P(DepthSortAt, RandomKeysGiveASortedPermutationMovingOnlyTwoFields) {
+    const AtSimdLevel at(GetParam());
     std::mt19937 random(1234);
     for (int round = 0; round < 50; ++round) {
         const auto count = static_cast<std::size_t>(1 + random() % 5000);
@@ -474,7 +476,7 @@ TEST_P(DepthSortAt, RandomKeysGiveASortedPermutationMovingOnlyTwoFields) {
             faces[i].nx = static_cast<float>(i);
         }
         const FaceArray before = faces;
-        PathFor(kDepthSortPaths, GetParam())(vertices, faces);
+        DepthSortFaces(vertices, faces);
         std::vector<std::int32_t> seen;
         for (std::size_t k = 0; k < count; ++k) {
             if (k > 0) {

@@ -20,7 +20,7 @@
 #endif
 
 #include "raster/gouraud.h"
-#include "raster/gouraud_packed.h"
+#include "raster/gouraud_fast.h"
 #include "raster/mesh_renderer.h"
 #include "tests/test_support.h"
 
@@ -293,7 +293,9 @@ FlatMesh OneFace(std::array<std::array<float, 2>, 3> corners) {
 
 constexpr Vec3 kTowardViewer{0.0f, 0.0f, 1.0f};
 
-void Draw(GuardedFrame& guarded, const FlatMesh& mesh, Vec3 light = kTowardViewer) {
+void Draw(GuardedFrame& guarded, const FlatMesh& mesh, Vec3 light = kTowardViewer,
+          SimdLevel level = ChosenSimdLevel()) {
+    const AtSimdLevel at(level);
     CornerCache cache;
     DrawMeshGouraud(guarded.frame, mesh.vertices, mesh.faces, light, cache);
 }
@@ -336,7 +338,6 @@ TEST(Renderer, LightsEachCornerWithAClampedDiffuseTerm) {
     for (const Case& c : cases) {
         auto guarded = NewGuardedFrame();
         FlatMesh mesh = OneFace({{{0, 0}, {0, 10}, {10, 0}}});
-        mesh.vertices.resize(4);  // a whole group for the paths that light four corners at a time
         for (Vertex& v : mesh.vertices) {
             v.tnx = c.normal.x, v.tny = c.normal.y, v.tnz = c.normal.z;
             v.r = c.r, v.g = c.g, v.b = c.b;
@@ -456,17 +457,14 @@ ScreenTriangle RandomTriangle(std::mt19937& random) {
     return {x[0], y[0], x[1], y[1], x[2], y[2], c[0], c[1], c[2]};
 }
 
-void FillPlain(FrameBuffer& frame, const ScreenTriangle& t) {
-    GouraudTriangle(frame, t.x1, t.y1, t.x2, t.y2, t.x3, t.y3, t.c1, t.c2, t.c3);
-}
-
 class FastPaths : public ::testing::TestWithParam<SimdLevel> {
 protected:
-    // The triangles with the level's list fill into `actual`, and one at a time
-    // with the plain fill into `expected`.
+    // The plain fill (GouraudTriangle one by one) into `expected`, the level's into `actual`.
     void FillBoth(FrameBuffer& expected, FrameBuffer& actual, const std::vector<ScreenTriangle>& triangles) {
-        for (const ScreenTriangle& t : triangles) FillPlain(expected, t);
-        TriangleListFillFor(GetParam())(actual, triangles.data(), triangles.size());
+        for (FrameBuffer* frame : {&expected, &actual}) {
+            const AtSimdLevel at(frame == &expected ? SimdLevel::Plain : GetParam());
+            FillTriangles(*frame, triangles.data(), triangles.size());
+        }
     }
 };
 
@@ -606,17 +604,14 @@ TEST_P(FastPaths, TrianglesAtTheEndOfTheFrameReadNothingPastIt) {
 #endif
 
 TEST_P(FastPaths, RandomMeshesDrawAsAtThePlainLevel) {
-    // The renderer works corners out several at a time where it can and hands
-    // triangles to the fill in batches. Lights and normals give every kind of
-    // intensity, NaN and out-of-range ones included; some corners lie off the
-    // screen. The plain drawing's mesh has one more vertex, far off and used by
-    // no face, which makes it take the exact orientation test for every face.
+    // The cached and batched drawing against the textbook one. Lights and
+    // normals give every kind of intensity, NaN and out-of-range ones
+    // included; some corners lie off the screen.
     std::mt19937 random(8);
     const auto unit = [&] { return static_cast<float>(random() % 2001) / 1000.0f - 1.0f; };
-    CornerCache plainCache, levelCache;
     for (int round = 0; round < 10; ++round) {
         FlatMesh mesh;
-        const std::size_t vertexCount = 200 + random() % 8;  // whole groups of four or not
+        const std::size_t vertexCount = 200 + random() % 8;
         for (std::size_t v = 0; v < vertexCount; ++v) {
             Vertex vertex{};
             vertex.sx = 320.0f + 400.0f * unit();
@@ -634,16 +629,14 @@ TEST_P(FastPaths, RandomMeshesDrawAsAtThePlainLevel) {
             face.order = static_cast<std::int32_t>((f * 7 + static_cast<std::size_t>(round)) % 300);
             mesh.faces.push_back(face);
         }
+        if (round % 2 == 1) mesh.vertices.emplace_back().sx = 2.0e9f;  // far off: the cache's exact test
         const Vec3 toward{unit(), unit(), unit()};
         const float length = std::sqrt(toward.x * toward.x + toward.y * toward.y + toward.z * toward.z);
         const Vec3 light{toward.x / length, toward.y / length, toward.z / length};
 
-        FlatMesh withFar = mesh;
-        withFar.vertices.emplace_back().sx = 2147483520.0f;  // rounds to a column just below the largest int
-        auto expected = NewGuardedFrame();
-        DrawMeshGouraudAt(SimdLevel::Plain, expected->frame, withFar.vertices, withFar.faces, light, plainCache);
-        auto actual = NewGuardedFrame();
-        DrawMeshGouraudAt(GetParam(), actual->frame, mesh.vertices, mesh.faces, light, levelCache);
+        auto expected = NewGuardedFrame(), actual = NewGuardedFrame();
+        Draw(*expected, mesh, light, SimdLevel::Plain);
+        Draw(*actual, mesh, light, GetParam());
         ASSERT_TRUE(SameFrames(expected->frame, *actual)) << "round " << round;
         EXPECT_GT(CountLitPixels(actual->frame), 1000) << "round " << round;
     }

@@ -34,5 +34,13 @@ inline std::string SimdLevelTestName(SimdLevel level) {
     return name;
 }
 
+// The one way a test picks a level: while this lives, every stage runs the
+// paths of `level` (of ChosenSimdLevel() where `level` is above it).
+struct AtSimdLevel {
+    explicit AtSimdLevel(SimdLevel level) : before(ActiveSimdLevel()) { UseSimdLevel(level); }
+    ~AtSimdLevel() { UseSimdLevel(before); }
+    SimdLevel before;
+};
+
 // Lets gtest print a level by name in test names and messages.
 inline void PrintTo(SimdLevel level, std::ostream* out) { *out << SimdLevelName(level); }

@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzInput input{data, size};
     const PixelLayout& layout = PixelLayouts()[input.Take<std::uint8_t>() % PixelLayouts().size()];
     static const std::vector<SimdLevel> levels = RunnableSimdLevels();
-    UseConverterSimdLevel(levels[input.Take<std::uint8_t>() % levels.size()]);
+    UseSimdLevel(levels[input.Take<std::uint8_t>() % levels.size()]);
     const std::size_t sourceOffset = input.Take<std::uint8_t>() % 4;
     const std::size_t destinationOffset = input.Take<std::uint8_t>() % 16;
     const auto count = static_cast<std::int32_t>(input.Take<std::uint16_t>() % 1300);

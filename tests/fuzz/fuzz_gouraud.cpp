@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (kind % 4 == 1) {
             GouraudTriangle(guarded.frame, t.x1, t.y1, t.x2, t.y2, t.x3, t.y3, t.c1, t.c2, t.c3);
         } else {
-            TriangleListFillFor(ChosenSimdLevel())(guarded.frame, &t, 1);
+            FillTriangles(guarded.frame, &t, 1);
         }
     }
     CheckGuards(guarded);

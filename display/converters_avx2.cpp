@@ -4,28 +4,26 @@
 // the SSE code after them pays no transition penalty.
 #include "display/converter_groups.h"
 
-#if defined(DEMO_HAVE_AVX2_GROUPS)
+#if defined(DEMO_BUILD_AVX2)
 
 #include <immintrin.h>
 
 #include <cstddef>
 #include <cstring>
 
-#define DEMO_AVX2 __attribute__((target("avx2")))
-
 namespace {
 
-DEMO_AVX2 __m256i Load8(const std::uint8_t* source) {
+DEMO_TARGET_AVX2 __m256i Load8(const std::uint8_t* source) {
     return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source));
 }
-DEMO_AVX2 void Store32(std::uint8_t* destination, __m256i value) {
+DEMO_TARGET_AVX2 void Store32(std::uint8_t* destination, __m256i value) {
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(destination), value);
 }
-DEMO_AVX2 __m256i Lanes32(std::uint32_t value) { return _mm256_set1_epi32(static_cast<int>(value)); }
+DEMO_TARGET_AVX2 __m256i Lanes32(std::uint32_t value) { return _mm256_set1_epi32(static_cast<int>(value)); }
 
 // A byte shuffle within each 16-byte half of a register: four pixels, output
 // byte i taken from source byte kOrder[i]; -1 gives 0.
-DEMO_AVX2 __m256i ByteOrder(const signed char (&order)[16]) {
+DEMO_TARGET_AVX2 __m256i ByteOrder(const signed char (&order)[16]) {
     __m128i half;
     std::memcpy(&half, order, sizeof half);
     return _mm256_broadcastsi128_si256(half);
@@ -56,7 +54,7 @@ std::int32_t PixelsBeforeAlignment(const std::uint8_t* row, std::size_t bytesPer
 // pixels then get the same bytes twice: a tail left to the formula, up to
 // kPixels - 1 pixels on rows that are not lined up, costs more than that.
 template <auto kGroup, std::int32_t kPixels, std::size_t kBytesPerPixel, std::int32_t kUnroll, LineUp kLineUp>
-DEMO_AVX2 std::int32_t RunGroups(const std::uint8_t* source, std::uint8_t* destination, std::int32_t count) {
+DEMO_TARGET_AVX2 std::int32_t RunGroups(const std::uint8_t* source, std::uint8_t* destination, std::int32_t count) {
     if (count < kPixels) return 0;
     const auto in = [source](std::int32_t pixel) { return source + static_cast<std::size_t>(pixel) * 4; };
     const auto out = [destination](std::int32_t pixel) {
@@ -81,29 +79,29 @@ DEMO_AVX2 std::int32_t RunGroups(const std::uint8_t* source, std::uint8_t* desti
 // straddle nothing whenever the surface row is 16-byte aligned, as surfaces
 // and heap blocks are; their 32-byte stores would straddle every other line
 // when the frame's rows and the surface's are 16 bytes out of step.
-DEMO_AVX2 void StoreHalves(std::uint8_t* destination, __m256i value) {
+DEMO_TARGET_AVX2 void StoreHalves(std::uint8_t* destination, __m256i value) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(destination), _mm256_castsi256_si128(value));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(destination + 16), _mm256_extracti128_si256(value, 1));
 }
 
-DEMO_AVX2 void Copy8(const std::uint8_t* source, std::uint8_t* destination) {
+DEMO_TARGET_AVX2 void Copy8(const std::uint8_t* source, std::uint8_t* destination) {
     StoreHalves(destination, Load8(source));
 }
 
-DEMO_AVX2 void Bgr32Of8(const std::uint8_t* source, std::uint8_t* destination) {
+DEMO_TARGET_AVX2 void Bgr32Of8(const std::uint8_t* source, std::uint8_t* destination) {
     StoreHalves(destination, _mm256_shuffle_epi8(Load8(source), ByteOrder(kBgr32Order)));
 }
 
 // Eight pixels as 24 bytes at the bottom of the register: each half packs its
 // four pixels into its first 12 bytes, then 32-bit pieces 0-2 and 4-6 are
 // gathered.
-DEMO_AVX2 __m256i Pack8To24Bytes(__m256i pixels, __m256i order) {
+DEMO_TARGET_AVX2 __m256i Pack8To24Bytes(__m256i pixels, __m256i order) {
     const __m256i halvesPacked = _mm256_shuffle_epi8(pixels, order);
     return _mm256_permutevar8x32_epi32(halvesPacked, _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7));
 }
 
 template <const signed char (&kOrder)[16]>
-DEMO_AVX2 std::int32_t Groups24(const std::uint8_t* source, std::uint8_t* destination, std::int32_t count) {
+DEMO_TARGET_AVX2 std::int32_t Groups24(const std::uint8_t* source, std::uint8_t* destination, std::int32_t count) {
     const __m256i order = ByteOrder(kOrder);
     std::int32_t done = 0;
     // 32-byte stores for 24 bytes: while another group follows, it covers the
@@ -154,7 +152,7 @@ constexpr std::uint32_t LaneOf(const std::int16_t (&words)[2]) {
 }
 
 template <const Layout16& kLayout>
-DEMO_AVX2 __m256i Lanes16(__m256i pixels) {
+DEMO_TARGET_AVX2 __m256i Lanes16(__m256i pixels) {
     // Sums stay below 0x4000 and products below 0x80000: nothing saturates.
     const __m256i sums = _mm256_maddubs_epi16(_mm256_and_si256(pixels, Lanes32(kLayout.keptBits)),
                                               Lanes32(LaneOf(kLayout.byteFactors)));
@@ -164,7 +162,7 @@ DEMO_AVX2 __m256i Lanes16(__m256i pixels) {
 // The narrowing works within 16-byte halves: pixels come out in the order 0-3,
 // 8-11, 4-7, 12-15, and one 64-bit permute restores it.
 template <const Layout16& kLayout>
-DEMO_AVX2 void Layout16Of16(const std::uint8_t* source, std::uint8_t* destination) {
+DEMO_TARGET_AVX2 void Layout16Of16(const std::uint8_t* source, std::uint8_t* destination) {
     const __m256i narrowed =
         _mm256_packus_epi32(Lanes16<kLayout>(Load8(source)), Lanes16<kLayout>(Load8(source + 32)));
     Store32(destination, _mm256_permute4x64_epi64(narrowed, _MM_SHUFFLE(3, 1, 2, 0)));
@@ -176,7 +174,7 @@ DEMO_AVX2 void Layout16Of16(const std::uint8_t* source, std::uint8_t* destinatio
 // 16-bit ones line up their stores: that moves the loads by twice as many
 // bytes, which lines them up too when the frame's rows are (they are 64-byte
 // aligned) and the surface's rows are 16-byte aligned.
-const GroupPaths kAvx2GroupPaths = {
+const GroupPaths kConvertersAvx2 = {
     RunGroups<Copy8, 8, 4, 2, LineUp::kLoads>,
     RunGroups<Bgr32Of8, 8, 4, 2, LineUp::kLoads>,
     Groups24<kRgb24Order>,

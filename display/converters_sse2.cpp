@@ -4,7 +4,7 @@
 // Loads and stores are all unaligned: the surface row may start anywhere.
 #include "display/converter_groups.h"
 
-#if defined(DEMO_HAVE_SSE2_GROUPS)
+#if defined(DEMO_BUILD_SSE2)
 
 #include <emmintrin.h>
 
@@ -136,7 +136,7 @@ std::int32_t Groups16(const std::uint8_t* source, std::uint8_t* destination, std
 
 // Multipliers: x4 and x0x2000 take a channel's top five bits (at bits 3-7) to
 // bits 5 and 16 (5-6-5), x8 and x0x2000 to bits 6 and 16 (5-5-5).
-const GroupPaths kSse2GroupPaths = {
+const GroupPaths kConvertersSse2 = {
     CopyGroups,
     Bgr32Groups,
     Groups24<false>,

@@ -1,13 +1,24 @@
-// The fast triangle fill's two rules, which its tests also check directly:
-// which triangles its packed walk takes, and how it divides without a divide
-// instruction. The walk itself is in gouraud_packed.cpp.
+// The triangle fills by level, which FillTriangles chooses from, and the fast
+// fill's two rules, which its tests also check directly: which triangles its
+// packed walk takes (raster/gouraud_walk.h), and how it divides without a
+// divide instruction.
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "raster/frame_buffer.h"
 #include "raster/gouraud.h"
+
+// GouraudTriangle for each triangle in turn: the reference.
+void FillTrianglesPlain(FrameBuffer& frameBuffer, const ScreenTriangle* triangles, std::size_t count);
+// The packed walk with a row fill of 128, 256 and 512 bits, in
+// gouraud_sse2.cpp, gouraud_avx2.cpp and gouraud_avx512.cpp; a build has those
+// cpu/build_contents.h names.
+void FillTrianglesSse2(FrameBuffer& frameBuffer, const ScreenTriangle* triangles, std::size_t count);
+void FillTrianglesAvx2(FrameBuffer& frameBuffer, const ScreenTriangle* triangles, std::size_t count);
+void FillTrianglesAvx512(FrameBuffer& frameBuffer, const ScreenTriangle* triangles, std::size_t count);
 
 // Whether the packed walk may fill this triangle: every corner on the screen
 // and above the last row, every colour with a zero top byte. It then gives
