@@ -3,8 +3,8 @@
 #
 #   install_test.sh install BUILD   cmake --install BUILD puts them, working, in PREFIX/bin
 #   install_test.sh package BUILD   the package target of the mingw build BUILD makes a zip
-#                                   with the three .exe files and README.txt (skipped, exit 77,
-#                                   when that build is missing)
+#                                   with the three .exe files and README.txt (a missing
+#                                   build is a failure that says how to make it)
 set -u
 mode=$1
 build=$2
@@ -19,8 +19,8 @@ if [ "$mode" = install ]; then
   check "the installed demo-snapshot runs" "$work/prefix/bin/demo-snapshot" --help >/dev/null
 else
   if [ ! -f "$build/CPackConfig.cmake" ]; then
-    echo "SKIP: no mingw build in $build; build it with: cmake --preset mingw && cmake --build --preset mingw"
-    exit 77
+    echo "FAIL: no mingw build in $build; run: cmake --preset mingw && cmake --build --preset mingw"
+    exit 1
   fi
   # The package target writes the zip into the build folder.
   rm -f "$build"/*.zip
