@@ -29,6 +29,12 @@ fail() {
 
 note() { echo "-- $*"; }
 
+# require_tool COMMAND PACKAGE: a test that cannot run fails, naming what to install.
+require_tool() {
+  command -v "$1" >/dev/null || fail "$1 is not installed; install the Debian package $2" \
+    "(bash scripts/install-deps.sh all)"
+}
+
 # Screenshots are kept here for a look after the run.
 shot_dir="${E2E_OUT_DIR}/${E2E_NAME:?}"
 rm -rf "${shot_dir}"

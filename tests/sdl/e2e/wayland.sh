@@ -8,24 +8,16 @@
 #   wayland.sh close PROGRAM_VARIABLE     sway: a close request ends it with 0
 #   wayland.sh seatless PROGRAM_VARIABLE  weston's headless back-end, which has
 #                                         no input seat: exit 255, nothing printed
-# Ends with 77 (skipped) where a compositor or tool is not installed.
+# A compositor or tool that is not installed is a failure that names its package.
 scenario=${1:?scenario} program_variable=${2:?variable naming the program}
 E2E_NAME="wayland-${scenario}-${program_variable}"
-
-case "${scenario}" in
-  seatless) tools=(weston) ;;
-  *) tools=(sway swaymsg grim wtype) ;;
-esac
-[ "$(id -u)" -ne 0 ] || tools+=(setpriv)
-for tool in "${tools[@]}"; do
-  command -v "${tool}" >/dev/null || {
-    echo "SKIP: ${tool} is not installed"
-    exit 77
-  }
-done
-
 # shellcheck source=tests/sdl/e2e/lib.sh
 source "$(dirname "$0")/lib.sh"
+case "${scenario}" in
+  seatless) require_tool weston weston ;;
+  *) for tool in sway swaymsg grim wtype; do require_tool "${tool}" "${tool/swaymsg/sway}"; done ;;
+esac
+[ "$(id -u)" -ne 0 ] || require_tool setpriv util-linux
 program=${!program_variable:?}
 # Where the program's picture is on the 1024 x 768 screen: X Y W H.
 case "${program_variable}" in
@@ -59,7 +51,7 @@ sway_socket=
 # and nothing else (no X display to fall back to). A plain command, not a
 # function, so that `... &` leaves COMMAND's own pid in $!.
 set_user_env() {
-  user_env=("${as_user[@]}" env -i PATH=/usr/bin:/bin HOME="${runtime_dir}"
+  user_env=("${as_user[@]}" env -i PATH="${PATH}" HOME="${runtime_dir}"
     XDG_RUNTIME_DIR="${runtime_dir}")
   [ -z "${wayland_display}" ] || user_env+=(WAYLAND_DISPLAY="${wayland_display}")
   [ -z "${sway_socket}" ] || user_env+=(SWAYSOCK="${sway_socket}")
