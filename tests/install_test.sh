@@ -11,8 +11,9 @@ build=$2
 source "$(dirname "$0")/check.sh"
 
 if [ "$mode" = install ]; then
-  cmake --install "$build" --prefix "$work/prefix" >"$work/log" 2>&1
-  check "cmake --install: exit 0 ($(tail -1 "$work/log"))" test $? -eq 0
+  status=0
+  cmake --install "$build" --prefix "$work/prefix" >"$work/log" 2>&1 || status=$?
+  check "cmake --install: exit $status, wanted 0 ($(tail -1 "$work/log"))" test "$status" -eq 0
   for program in demo-windowed demo-fullscreen demo-snapshot; do
     check "bin/$program installed and executable" test -x "$work/prefix/bin/$program"
   done
@@ -24,8 +25,9 @@ else
   fi
   # The package target writes the zip into the build folder.
   rm -f "$build"/*.zip
-  cmake --build "$build" --target package >"$work/log" 2>&1
-  check "package target: exit 0 ($(tail -1 "$work/log"))" test $? -eq 0
+  status=0
+  cmake --build "$build" --target package >"$work/log" 2>&1 || status=$?
+  check "package target: exit $status, wanted 0 ($(tail -1 "$work/log"))" test "$status" -eq 0
   zips=("$build"/*.zip)
   check "one zip made" test -f "${zips[0]}" -a "${#zips[@]}" -eq 1
   python3 - "${zips[0]}" <<'PY' || failures=$((failures + 1))
