@@ -90,6 +90,12 @@ wait_for_exit() {
   exit_code=${code}
 }
 
+# expect_exit CODE SECONDS WHAT: WHAT ends the program within SECONDS with CODE.
+expect_exit() {
+  wait_for_exit "$2"
+  [ "${exit_code}" -eq "$1" ] || fail "$3 ended it with exit code ${exit_code}, wanted $1"
+}
+
 expect_running() {
   kill -0 "${program_pid}" 2>/dev/null || fail "the program ended: $*"
 }
@@ -133,6 +139,9 @@ expect_torus() {
   note "torus in ${png##*/}: ${centre} coloured pixels around the centre, black corners"
 }
 
+# Where the torus was last seen: X Y W H on the screen, set by wait_for_torus.
+torus_box=
+
 # wait_for_torus X Y W H NAME: polls screenshots until the torus shows there.
 wait_for_torus() {
   local x=$1 y=$2 w=$3 h=$4 name=$5 png
@@ -140,29 +149,40 @@ wait_for_torus() {
     png=$(shoot "${name}")
     if [ "$(coloured "${png}" $((x + w / 4)) $((y + h / 4)) $((w / 2)) $((h / 2)))" -ge "${least_torus}" ]; then
       expect_torus "${png}" "${x}" "${y}" "${w}" "${h}"
+      torus_box="${x} ${y} ${w} ${h}"
       return 0
     fi
     [ "${attempt}" -lt 100 ] || break
+    expect_running "before the torus showed"
     sleep 0.1
   done
   fail "the torus did not show; last screenshot ${png}"
 }
 
-# expect_spinning NAME: two screenshots a moment apart differ.
+# expect_spinning NAME: the torus where wait_for_torus saw it, in two
+# screenshots that differ, and the program still running after them. After a
+# key or a change of focus this is the proof that the program went on drawing
+# (and so read its input) and did not end over it.
 expect_spinning() {
   local name=$1 first second count
+  [ -n "${torus_box}" ] || fail "expect_spinning needs wait_for_torus first"
   first=$(shoot "${name}-a")
-  for attempt in $(seq 50); do
+  # shellcheck disable=SC2086
+  expect_torus "${first}" ${torus_box}
+  for attempt in $(seq 100); do
     sleep 0.1
     second=$(shoot "${name}-b")
     count=$(differing "${first}" "${second}")
     if [ "${count}" -gt 0 ]; then
-      note "spinning: ${count} pixels changed"
+      # shellcheck disable=SC2086
+      expect_torus "${second}" ${torus_box}
+      expect_running "after ${name}"
+      note "spinning: ${count} pixels changed, still running"
       return 0
     fi
-    [ "${attempt}" -lt 50 ] || break
+    [ "${attempt}" -lt 100 ] || break
   done
-  fail "the picture did not change in 5 s"
+  fail "the picture did not change in 10 s"
 }
 
 # wait_until_still NAME: polls until two screenshots half a second apart are
