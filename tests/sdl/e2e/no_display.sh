@@ -13,7 +13,7 @@ run_without_display() {
   local code=0 start elapsed_ms
   start=$(date +%s%N)
   env -u DISPLAY -u WAYLAND_DISPLAY -u XDG_RUNTIME_DIR -u SDL_VIDEODRIVER "$@" \
-    timeout 30 "${program}" >"${work_dir}/stdout" 2>"${work_dir}/stderr" || code=$?
+    timeout 30 "${program}" >"${program_out}" 2>"${program_err}" || code=$?
   elapsed_ms=$((($(date +%s%N) - start) / 1000000))
   [ "${code}" -eq 255 ] || fail "exit code ${code} with $*, expected 255"
   expect_no_output

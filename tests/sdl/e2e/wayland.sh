@@ -106,7 +106,7 @@ start_weston() {
 }
 
 start_user_program() {
-  "${user_env[@]}" "${program}" >"${work_dir}/stdout" 2>"${work_dir}/stderr" &
+  "${user_env[@]}" "${program}" >"${program_out}" 2>"${program_err}" &
   program_pid=$!
 }
 
