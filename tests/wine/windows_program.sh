@@ -4,8 +4,8 @@
 # checks both programs pass.
 #
 # The test's environment (tests/CMakeLists.txt) gives, beside the harness's
-# variables: WINEPREFIX, an initialised prefix (wine_prefix.sh create) used by
-# one test at a time, and DEMO_X_WINDOW_TOOL, the x-window-tool program.
+# variables, WINEPREFIX: an initialised prefix (wine_prefix.sh create) used by
+# one test at a time.
 # shellcheck source=tests/sdl/e2e/lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/../sdl/e2e/lib.sh"
 use_wine
@@ -16,7 +16,7 @@ readonly kTitle='^Quillon 32 - Kestav Opalix\(Numbrae\)$'
 readonly kStartSeconds=60 # a first start in a prefix starts Wine's services too
 readonly kExitSeconds=20
 
-x_tool() { "${DEMO_X_WINDOW_TOOL:?}" "$@"; }
+x_tool() { "${X11_TEST_HELPER:?}" "$@"; }
 
 # start_windows_program EXE: EXE of the cross build, under Wine.
 start_windows_program() {
