@@ -97,12 +97,19 @@ TEST(Matrix, RotationsUseTheProgramsPiAndSingleAngles) {
     EXPECT_NEAR(m.m[0][2], -3.26e-7f, 0.01e-7f);
     EXPECT_EQ(m.m[2][0], -m.m[0][2]);
 
-    // Whole turns in both directions, inside and outside the usual 0..359.
-    for (std::int32_t degrees = -400; degrees <= 800; ++degrees) {
-        const double radians = static_cast<float>(degrees * 3.141593 / 180.0);
-        MatrixRotateZ(m, degrees);
-        ASSERT_EQ(m.m[1][0], static_cast<float>(SineOf(radians))) << degrees;
-        ASSERT_EQ(m.m[0][0], static_cast<float>(CosineOf(radians))) << degrees;
+    // Both directions, every quadrant, inside and outside the usual 0..359: sine
+    // and cosine of the angle rounded to a float, each rounded to a float
+    // (pinned values).
+    const struct { std::int32_t degrees; float sine, cosine; } pinned[] = {
+        {-400, -0.642788351f, 0.766043782f}, {-100, -0.98480773f, -0.173648417f},
+        {-1, -0.0174524076f, 0.99984771f},   {45, 0.707106829f, 0.707106709f},
+        {200, -0.342020601f, -0.939692438f}, {290, -0.939692497f, 0.342020541f},
+        {359, -0.0174516551f, 0.99984771f},  {361, 0.017452959f, 0.99984771f},
+        {800, 0.984808087f, 0.173646227f}};
+    for (const auto& pin : pinned) {
+        MatrixRotateZ(m, pin.degrees);
+        EXPECT_EQ(m.m[1][0], pin.sine) << pin.degrees;
+        EXPECT_EQ(m.m[0][0], pin.cosine) << pin.degrees;
     }
 }
 
@@ -239,15 +246,17 @@ TEST(Torus, ColoursComeFromThreeDrawsPerVertexThenOnePerQuad) {
     FaceArray faces;
     SeedRandom(99);
     MakeTorus(3, 2, 10, 4, 64, vertices, faces);
-    SeedRandom(99);
-    for (const Vertex& v : vertices) {
-        EXPECT_EQ(v.r, static_cast<float>(RandomUnit() * 255.0));
-        EXPECT_EQ(v.g, static_cast<float>(RandomUnit() * 255.0));
-        EXPECT_EQ(v.b, static_cast<float>(RandomUnit() * 255.0));
-    }
-    for (std::size_t f = 0; f < faces.size(); f += 2) {
-        EXPECT_EQ(faces[f].colorIndex, static_cast<int>(std::floor(RandomUnit() * 255.0)));
-    }
+    // Seed 99 draws 23235 20319 25409 ... 9718 15374 20398 (of 32767) for the
+    // six vertices, then 17094 4231 24408 795 32223 22360 for the six quads.
+    ASSERT_EQ(vertices.size(), 6u);
+    EXPECT_EQ(vertices[0].r, 180.819885f);
+    EXPECT_EQ(vertices[0].g, 158.126923f);
+    EXPECT_EQ(vertices[0].b, 197.738419f);
+    EXPECT_EQ(vertices[5].r, 75.6276169f);
+    EXPECT_EQ(vertices[5].b, 158.741714f);
+    const int quadColours[] = {133, 32, 189, 6, 250, 174};
+    ASSERT_EQ(faces.size(), 12u);
+    for (std::size_t f = 0; f < faces.size(); ++f) EXPECT_EQ(faces[f].colorIndex, quadColours[f / 2]) << f;
 }
 
 TEST(Torus, OneRingGivesOnlyDegenerateFacesWithZeroNormals) {

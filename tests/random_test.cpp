@@ -1,6 +1,8 @@
 // The generator, its seeding and the uptime clock.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <fstream>
 #include <vector>
 
 #include "app/clock.h"
@@ -39,24 +41,15 @@ TEST(Random, UnitCoversZeroToOneInclusive) {
 }
 
 TEST(Random, SeedingTruncatesAndSkipsTheFirstValue) {
+    // The second values of seeds 12, 2^32 - 2 and 7 (pinned): 5628, 18990,
+    // then 17422 and 15215 of 32767.
     SeedRandom(12.999);
-    const double afterFraction = RandomUnit();
-    lcg::srand(12);
-    lcg::rand();
-    EXPECT_EQ(afterFraction, lcg::rand() / 32767.0);
-
+    EXPECT_EQ(RandomUnit(), 0.1717581713309122);
     SeedRandom(-2.5);  // toward zero: -2
-    const double negative = RandomUnit();
-    lcg::srand(static_cast<std::uint32_t>(-2));
-    lcg::rand();
-    EXPECT_EQ(negative, lcg::rand() / 32767.0);
-
-    // Seeds that truncate alike give the same sequence.
-    SeedRandom(7.1);
-    const double a1 = RandomUnit(), a2 = RandomUnit();
+    EXPECT_EQ(RandomUnit(), 0.5795464949491866);
     SeedRandom(7.9);
-    EXPECT_EQ(RandomUnit(), a1);
-    EXPECT_EQ(RandomUnit(), a2);
+    EXPECT_EQ(RandomUnit(), 0.5316934720908231);
+    EXPECT_EQ(RandomUnit(), 0.4643391216772973);
 }
 
 TEST(Random, MinusOneSeedsWithTheUptimeInWholeSeconds) {
@@ -64,18 +57,28 @@ TEST(Random, MinusOneSeedsWithTheUptimeInWholeSeconds) {
     for (int attempt = 0; attempt < 5; ++attempt) {
         const std::uint32_t before = MillisecondsSinceStart() / 1000;
         SeedRandom(-1.0);
-        const double fromUptime = RandomUnit();
+        const std::int32_t fromUptime[] = {lcg::rand(), lcg::rand()};
         if (MillisecondsSinceStart() / 1000 != before) continue;
         SeedRandom(before);
-        EXPECT_EQ(RandomUnit(), fromUptime);
+        EXPECT_EQ(lcg::rand(), fromUptime[0]);
+        EXPECT_EQ(lcg::rand(), fromUptime[1]);
+        SeedRandom(before + 1);  // a second later is another sequence
+        EXPECT_NE(lcg::rand(), fromUptime[0]);
         return;
     }
     FAIL() << "the clock's second kept turning over";
 }
 
-TEST(Clock, SecondsFollowTheMillisecondClock) {
+TEST(Clock, CountsWholeMillisecondsSinceBoot) {
+    const std::uint32_t before = MillisecondsSinceStart();
     const double seconds = TimerSeconds();
-    const std::uint32_t milliseconds = MillisecondsSinceStart();
-    EXPECT_GE(seconds, 0.0);
-    EXPECT_NEAR(seconds, milliseconds / 1000.0, 1.0);
+    const std::uint32_t after = MillisecondsSinceStart();
+    EXPECT_GE(seconds * 1000.0, before);
+    EXPECT_LE(seconds * 1000.0, after);
+    EXPECT_EQ(seconds * 1000.0, std::nearbyint(seconds * 1000.0));
+    // Since boot, as the system's own uptime counts it.
+    double uptime = 0.0;
+    std::ifstream("/proc/uptime") >> uptime;
+    ASSERT_GT(uptime, 0.0) << "cannot read /proc/uptime";
+    EXPECT_NEAR(seconds, uptime, 2.0);
 }

@@ -64,6 +64,14 @@ if [ -w /dev/full ]; then
   check "full disk: no CRC line for an unwritten frame" test ! -s "$work/out"
   check "full disk: the device is still there" test -c /dev/full
 fi
+# A write that fails half-way, once the partial file exists: a file-size limit
+# (its signal ignored, so the write reports EFBIG). The older file stays as it was.
+echo older >"$work/limited.raw"
+(trap '' XFSZ && ulimit -f 64 && exec "$snapshot" --seed 1 -o "$work/limited.raw") >"$work/out" 2>"$work/err"
+check "file-size limit: exit 1" test $? -eq 1
+check "file-size limit: message names the file" grep -q "$work/limited.raw" "$work/err"
+check "file-size limit: no CRC line for an unwritten frame" test ! -s "$work/out"
+check "file-size limit: the older file is unharmed" test "$(cat "$work/limited.raw")" = older
 check "no partial files left" test -z "$(find "$work" -name '*.partial')"
 
 echo "snapshot CLI: $failures failure(s)"

@@ -1,6 +1,7 @@
 // What the end-to-end tests need from the X server and from screenshots that
 // the stock tools do not give: find a program's window, ask it to close the
-// way a window manager would, see the cursor, count pixels in a PNG.
+// way a window manager would, see the cursor, count pixels in a PNG, read the
+// screen's layout and its exact pixel values.
 //
 //   x11_test_helper window-of-pid PID TIMEOUT_MS   prints the window id; fails early
 //                                                  when the process ends
@@ -11,8 +12,13 @@
 //   x11_test_helper png-coloured FILE X Y W H      prints the coloured pixels in the box
 //   x11_test_helper png-nonblack FILE X Y W H      prints the pixels in the box that are not black
 //   x11_test_helper png-differ FILE FILE           prints the pixels that differ
+//   x11_test_helper visual                         prints "depth D red R green G blue B" of the screen
+//   x11_test_helper dump X Y W H FILE              writes the screen's pixel values in that box to
+//                                                  FILE, rows packed, least significant byte first:
+//                                                  2 bytes a pixel on a screen of depth 16, else 4
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <X11/extensions/Xfixes.h>
 #include <stb_image.h>
 
@@ -23,6 +29,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "tests/x11_window.h"
 
@@ -218,6 +225,44 @@ int PngDiffer(const char* pathA, const char* pathB) {
     return 0;
 }
 
+int PrintVisual() {
+    Display* display = OpenDisplay();
+    const int screen = DefaultScreen(display);
+    const Visual* visual = DefaultVisual(display, screen);
+    std::printf("depth %d red 0x%lx green 0x%lx blue 0x%lx\n", DefaultDepth(display, screen),
+                visual->red_mask, visual->green_mask, visual->blue_mask);
+    return 0;
+}
+
+// The pixel values as the screen holds them, for an exact comparison with a
+// frame converted to the screen's layout.
+int DumpBox(int x, int y, int width, int height, const char* path) {
+    Display* display = OpenDisplay();
+    const int screen = DefaultScreen(display);
+    if (x < 0 || y < 0 || width <= 0 || height <= 0 || x + width > DisplayWidth(display, screen) ||
+        y + height > DisplayHeight(display, screen)) {
+        return Fail("the box is not on the screen");
+    }
+    XImage* image = XGetImage(display, RootWindow(display, screen), x, y, static_cast<unsigned>(width),
+                              static_cast<unsigned>(height), AllPlanes, ZPixmap);
+    if (image == nullptr) return Fail("cannot read the screen");
+    const int bytesPerPixel = DefaultDepth(display, screen) == 16 ? 2 : 4;
+    std::vector<unsigned char> bytes;
+    for (int row = 0; row < image->height; ++row) {
+        for (int column = 0; column < image->width; ++column) {
+            const unsigned long pixel = XGetPixel(image, column, row);
+            for (int byte = 0; byte < bytesPerPixel; ++byte) {
+                bytes.push_back(static_cast<unsigned char>(pixel >> (8 * byte)));
+            }
+        }
+    }
+    XDestroyImage(image);
+    std::FILE* file = std::fopen(path, "wb");
+    bool written = file != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    if (file != nullptr && std::fclose(file) != 0) written = false;
+    return written ? 0 : Fail("cannot write the dump");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -234,5 +279,9 @@ int main(int argc, char** argv) {
                           std::atoi(argv[6]), command == "png-coloured" ? IsColoured : IsNotBlack);
     }
     if (command == "png-differ" && argc == 4) return PngDiffer(argv[2], argv[3]);
+    if (command == "visual" && argc == 2) return PrintVisual();
+    if (command == "dump" && argc == 7) {
+        return DumpBox(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]), argv[6]);
+    }
     return Fail("usage: see the top of x11_test_helper.cpp");
 }

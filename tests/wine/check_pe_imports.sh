@@ -9,10 +9,14 @@ set -euo pipefail
 exe=$1
 shift
 if [ ! -f "${exe}" ]; then
-  echo "SKIP: ${exe} is not built; build it first with: cmake --preset mingw && cmake --build --preset mingw"
-  exit 77
+  echo "FAIL: ${exe} is not built; run: cmake --preset mingw && cmake --build --preset mingw"
+  exit 1
 fi
 
+command -v i686-w64-mingw32-objdump >/dev/null || {
+  echo "FAIL: i686-w64-mingw32-objdump is missing; install the Debian package binutils-mingw-w64-i686"
+  exit 1
+}
 headers=$(i686-w64-mingw32-objdump -p "${exe}")
 subsystem=$(echo "${headers}" | awk '$1 == "Subsystem" { print $2 }')
 [ "${subsystem}" = 00000003 ] || { echo "FAIL: subsystem ${subsystem}, wanted 3 (console)"; exit 1; }

@@ -9,7 +9,7 @@
 //       angles come round after 360 frames, so these are all the pictures the
 //       demo can show for that seed), converts each into FORMAT (a name that
 //       demo-snapshot --format takes) and compares it with every DUMP, a whole
-//       640 x 480 screen written by x-window-tool dump. Prints
+//       640 x 480 screen written by x11_test_helper dump. Prints
 //       "DUMP seed S frame F" for a dump equal to frame F of seed S, and for a
 //       dump equal to no frame the closest one and how many pixels differ.
 //

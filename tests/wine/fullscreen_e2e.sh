@@ -16,79 +16,25 @@
 # Wine cannot change the size of an Xvfb screen, so the screen is made 640 x 480
 # and the mode switch only chooses the depth. Which modes were asked for, and
 # the pixel format the program was given, come from Wine's DirectDraw trace.
-# FRAME_MATCH is the frame-match tool; environment: see wine_session.sh.
+# FRAME_MATCH is the frame-match tool; environment: see windows_program.sh.
 set -euo pipefail
-# shellcheck source=tests/wine/wine_session.sh
-source "$(dirname "$0")/wine_session.sh"
+# shellcheck source=tests/wine/windows_program.sh
+source "$(dirname "$0")/windows_program.sh"
 
-readonly kTitle='^Quillon 32 - Kestav Opalix\(Numbrae\)$'
-readonly kStartSeconds=60   # a first start in a prefix starts Wine's services too
-readonly kExitSeconds=20
 readonly kDumps=3
-
-# Prints the value after NAME in a line of "name value" pairs.
-field() { echo "$1" | awk -v name="$2" '{ for (i = 1; i < NF; i++) if ($i == name) print $(i + 1) }'; }
-
-# Coloured pixels around the centre, black corners where the white root
-# window would show through if the screen were not drawn. Prints the hash of
-# the whole screen.
-expect_frame_on_screen() {
-  local centre corner sample coloured
-  centre=$(x_tool sample 160 80 320 320)
-  coloured=$(($(field "${centre}" pixels) - $(field "${centre}" black) - $(field "${centre}" white)))
-  [ "${coloured}" -ge 2000 ] || fail "only ${coloured} coloured pixels around the centre: ${centre}"
-  for corner in "0 0" "624 0" "0 464" "624 464"; do
-    # shellcheck disable=SC2086
-    sample=$(x_tool sample ${corner} 16 16)
-    [ "$(field "${sample}" black)" = 256 ] || fail "corner at ${corner} is not black: ${sample}"
-  done
-  sample=$(x_tool sample 0 0 640 480)
-  log "screen: ${sample}; ${coloured} coloured pixels around the centre"
-  field "${sample}" hash
-}
 
 # The window is made 0 x 0 and only exclusive mode sizes it to the screen, a
 # moment after it can first be seen.
 expect_whole_screen() {
   local window=$1 geometry waited=0
-  while geometry=$(x_tool geometry "${window}") && [ "${geometry}" != "0 0 640 480" ]; do
+  while geometry=$(geometry "${window}") && [ "${geometry}" != "0 0 640 480" ]; do
     [ "${waited}" -lt 100 ] || fail "the window covers ${geometry} 10 s after it appeared, not the whole screen"
-    program_running || fail "the program ended before its window covered the screen"
+    expect_running "before its window covered the screen"
     sleep 0.1
     waited=$((waited + 1))
   done
   [ "${geometry}" = "0 0 640 480" ] || fail "the window's geometry cannot be read"
-  log "the window covers the whole screen"
-}
-
-# Nothing is drawn until the window system has made the program the active
-# application.
-wait_for_first_frame() {
-  local waited=0 centre
-  while :; do
-    centre=$(x_tool sample 160 80 320 320)
-    [ $(($(field "${centre}" pixels) - $(field "${centre}" black) - $(field "${centre}" white))) -lt 2000 ] ||
-      break
-    [ "${waited}" -lt 100 ] || fail "no frame on the screen 10 s after the window covered it: ${centre}"
-    program_running || fail "the program ended before it drew a frame"
-    sleep 0.1
-    waited=$((waited + 1))
-  done
-  sleep 0.5  # a few more frames
-}
-
-expect_spinning() {
-  local first second
-  first=$(expect_frame_on_screen)
-  sleep 0.5
-  second=$(expect_frame_on_screen)
-  [ "${first}" != "${second}" ] || fail "the picture did not change in 0.5 s"
-}
-
-expect_exit() {
-  local wanted=$1
-  wait_for_exit "${kExitSeconds}" || fail "still running ${kExitSeconds} s after $2"
-  [ "${program_status}" = "${wanted}" ] || fail "exit code ${program_status} after $2, wanted ${wanted}"
+  note "the window covers the whole screen"
 }
 
 uptime_seconds() { "${frame_match}" uptime | cut -d. -f1; }
@@ -113,10 +59,10 @@ likely_seeds() {
 # the display mode at the end; drops the rest of the trace (every further lock
 # and flip). Prints how many flips there were.
 keep_mode_trace() {
-  local err=${DEMO_WINE_ARTIFACTS}/program.err
+  local err=${program_err}
   awk '/ddraw_surface1_Lock/ { locks++ }
        locks < 2 && /SetDisplayMode|CreateSurface|GetPixelFormat|_Lock|DDSD_PIXELFORMAT|DDSD_BACKBUFFERCOUNT/
-       /RestoreDisplayMode/' "${err}" >"${DEMO_WINE_ARTIFACTS}/ddraw-trace.txt"
+       /RestoreDisplayMode/' "${err}" >"${shot_dir}/ddraw-trace.txt"
   grep -c 'ddraw_surface1_Flip' "${err}" || true
   grep -v ':trace:' "${err}" >"${err}.rest" || true
   mv "${err}.rest" "${err}"
@@ -127,7 +73,7 @@ keep_mode_trace() {
 # buffer the frames are converted into (the primary's, which chooses the
 # converter, is not traced): expect_mode_trace "32 24 16" "RGB bits: 16, R 0x0000f800 ..."
 expect_mode_trace() {
-  local wanted_modes=$1 wanted_format=$2 trace=${DEMO_WINE_ARTIFACTS}/ddraw-trace.txt modes surfaces format
+  local wanted_modes=$1 wanted_format=$2 trace=${shot_dir}/ddraw-trace.txt modes surfaces format
   modes=$(grep -o 'ddraw1_SetDisplayMode iface .*bpp [0-9]*' "${trace}" | awk '{ print $NF }' | xargs)
   [ "${modes}" = "${wanted_modes}" ] || fail "display modes asked for: '${modes}', wanted '${wanted_modes}'"
   surfaces=$(awk '/ddraw1_CreateSurface/ { asked++ } asked && /DDSD_BACKBUFFERCOUNT/ && !count { count = $NF }
@@ -137,7 +83,7 @@ expect_mode_trace() {
     sed 's/.*( DDPF_RGB , //; s/)$//')
   [ "${format}" = "${wanted_format}" ] || fail "pixel format given: '${format}', wanted '${wanted_format}'"
   grep -q 'ddraw1_RestoreDisplayMode' "${trace}" || fail "the display mode was not restored"
-  log "modes asked for: ${modes}; a chain with 2 back buffers; back buffer format: ${format};" \
+  note "modes asked for: ${modes}; a chain with 2 back buffers; back buffer format: ${format};" \
     "display mode restored"
 }
 
@@ -155,36 +101,27 @@ scenario_spin() {
       ;;
     *) fail "no screen depth ${depth} in this test" ;;
   esac
-  require_program "${exe}"
-  start_screen "640x480x${depth}"
-  log "X visual: $(x_tool visual)"
+  start_xvfb "640x480x${depth}"
+  note "X visual: $(x_tool visual)"
 
   started=$(uptime_seconds)
-  WINEDEBUG=-all,trace+ddraw start_program "${exe}"
-  window=$(wait_for_window "${kTitle}" "${kStartSeconds}")
+  WINEDEBUG=-all,trace+ddraw start_windows_program "${exe}"
+  window=$(window_titled "${kTitle}" "${kStartSeconds}")
   seen=$(uptime_seconds)
   expect_whole_screen "${window}"
-  wait_for_first_frame
-  expect_spinning
+  # Nothing is drawn until the window system has made the program the active
+  # application.
+  wait_for_torus 0 0 640 480 torus
+  expect_spinning spin
   for ((i = 1; i <= kDumps; i++)); do
-    x_tool dump 0 0 640 480 "${session_dir}/screen${i}.raw"
+    x_tool dump 0 0 640 480 "${work_dir}/screen${i}.raw"
     sleep 0.2
   done
   dumped=$(uptime_seconds)
-  screenshot spinning
-
-  focus_window 320 240
-  xdotool key a
-  sleep 1
-  program_running || fail "a key other than Esc ended the program"
-  expect_spinning
-  log "still spinning after the key A"
-  xdotool key Escape
-  expect_exit 0 "Esc"
-  [ ! -s "${DEMO_WINE_ARTIFACTS}/program.out" ] || fail "the program wrote to its console"
+  expect_keys 320 240
 
   flips=$(keep_mode_trace)
-  log "${flips} flips traced"
+  note "${flips} flips traced"
   [ "${flips}" -gt 0 ] || fail "no flip in the trace"
   expect_mode_trace "${modes}" "${pixel_format}"
 
@@ -192,36 +129,25 @@ scenario_spin() {
   # is proof enough that the whole frame went through the right converter.
   local seeds
   seeds=$(likely_seeds "${started}" "${seen}" "${dumped}")
-  log "looking for the screen among the ${format} frames of seeds ${seeds}"
-  (cd "${session_dir}" && "${frame_match}" find "${format}" "${seeds}" screen*.raw) \
-    >"${DEMO_WINE_ARTIFACTS}/frame-match.txt" || true
+  note "looking for the screen among the ${format} frames of seeds ${seeds}"
+  (cd "${work_dir}" && "${frame_match}" find "${format}" "${seeds}" screen*.raw) \
+    >"${shot_dir}/frame-match.txt" || true
   matches=$(grep -cE '^screen[0-9]+\.raw seed [0-9]+ frame [0-9]+$' \
-    "${DEMO_WINE_ARTIFACTS}/frame-match.txt" || true)
-  cat "${DEMO_WINE_ARTIFACTS}/frame-match.txt" >&2
+    "${shot_dir}/frame-match.txt" || true)
+  cat "${shot_dir}/frame-match.txt" >&2
   if [ "${matches}" -eq 0 ]; then
-    cp "${session_dir}"/screen*.raw "${DEMO_WINE_ARTIFACTS}/"
-    fail "no screen dump equals a ${format} frame of the demo (dumps kept in ${DEMO_WINE_ARTIFACTS})"
+    cp "${work_dir}"/screen*.raw "${shot_dir}/"
+    fail "no screen dump equals a ${format} frame of the demo (dumps kept in ${shot_dir})"
   fi
-  log "${matches} of ${kDumps} screen dumps equal a ${format} frame"
-}
-
-scenario_no_ddraw() {
-  local exe=$1 started
-  require_program "${exe}"
-  start_screen "640x480x24"
-  started=$(date +%s%N)
-  WINEDLLOVERRIDES=ddraw=d start_program "${exe}"
-  expect_exit 255 "a failed open"
-  log "ended $((($(date +%s%N) - started) / 1000000)) ms after the start"
-  [ -z "$(xdotool search --name "${kTitle}" 2>/dev/null || true)" ] || fail "a window was left on screen"
+  note "${matches} of ${kDumps} screen dumps equal a ${format} frame"
 }
 
 case "${1:-}" in
   spin) scenario_spin "$2" "$3" "$4" ;;
-  no-ddraw) scenario_no_ddraw "$2" ;;
+  no-ddraw) expect_no_ddraw_exit "$2" 640x480x24 ;;
   *)
     echo "usage: fullscreen_e2e.sh spin DEPTH EXE FRAME_MATCH | no-ddraw EXE" >&2
     exit 2
     ;;
 esac
-log "passed"
+note "passed"

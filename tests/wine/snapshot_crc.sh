@@ -6,16 +6,16 @@
 #
 # On a difference it names the first differing frame and pixel, with both
 # values in hex, and keeps both frames in the artifacts folder.
-# Environment: see wine_session.sh (no screen is needed).
+# Environment: see windows_program.sh (no screen is needed).
 set -euo pipefail
-# shellcheck source=tests/wine/wine_session.sh
-source "$(dirname "$0")/wine_session.sh"
+# shellcheck source=tests/wine/windows_program.sh
+source "$(dirname "$0")/windows_program.sh"
 
 native=$(realpath "$1")
 exe=$(realpath -m "$2")
 seed=$3
 count=$4
-require_program "${exe}"
+require_built "${exe}" mingw
 
 # Renders into DIR and prints "frame N crc32 X" lines: render DIR PROGRAM...
 render() {
@@ -26,29 +26,29 @@ render() {
 }
 
 started=$(date +%s)
-render "${session_dir}/native" "${native}" >"${DEMO_WINE_ARTIFACTS}/native.txt"
-log "native: ${count} frames in $(($(date +%s) - started)) s"
+render "${work_dir}/native" "${native}" >"${shot_dir}/native.txt"
+note "native: ${count} frames in $(($(date +%s) - started)) s"
 started=$(date +%s)
-render "${session_dir}/wine" wine "${exe}" >"${DEMO_WINE_ARTIFACTS}/wine.txt"
-log "under Wine: ${count} frames in $(($(date +%s) - started)) s"
+render "${work_dir}/wine" wine "${exe}" >"${shot_dir}/wine.txt"
+note "under Wine: ${count} frames in $(($(date +%s) - started)) s"
 
-[ "$(wc -l <"${DEMO_WINE_ARTIFACTS}/native.txt")" -eq "${count}" ] || fail "the native run wrote too few frames"
-if cmp -s "${DEMO_WINE_ARTIFACTS}/native.txt" "${DEMO_WINE_ARTIFACTS}/wine.txt"; then
-  log "seed ${seed}: all ${count} frame CRCs equal"
+[ "$(wc -l <"${shot_dir}/native.txt")" -eq "${count}" ] || fail "the native run wrote too few frames"
+if cmp -s "${shot_dir}/native.txt" "${shot_dir}/wine.txt"; then
+  note "seed ${seed}: all ${count} frame CRCs equal"
   exit 0
 fi
 
-read -r _ frame _ native_crc _ _ _ wine_crc < <(paste -d' ' "${DEMO_WINE_ARTIFACTS}/native.txt" \
-  "${DEMO_WINE_ARTIFACTS}/wine.txt" | awk '$4 != $8 { print; exit }')
+read -r _ frame _ native_crc _ _ _ wine_crc < <(paste -d' ' "${shot_dir}/native.txt" \
+  "${shot_dir}/wine.txt" | awk '$4 != $8 { print; exit }')
 name=$(printf 'f%03d.raw' "${frame}")
-cp "${session_dir}/native/${name}" "${DEMO_WINE_ARTIFACTS}/native-${name}"
-cp "${session_dir}/wine/${name}" "${DEMO_WINE_ARTIFACTS}/wine-${name}" 2>/dev/null || true
-offset=$(cmp "${session_dir}/native/${name}" "${session_dir}/wine/${name}" 2>/dev/null | awk '{ sub(",", "", $5); print $5 - 1 }' || true)
+cp "${work_dir}/native/${name}" "${shot_dir}/native-${name}"
+cp "${work_dir}/wine/${name}" "${shot_dir}/wine-${name}" 2>/dev/null || true
+offset=$(cmp "${work_dir}/native/${name}" "${work_dir}/wine/${name}" 2>/dev/null | awk '{ sub(",", "", $5); print $5 - 1 }' || true)
 if [ -n "${offset}" ]; then
   pixel=$((offset / 4))
   read_pixel() { od -An -tx4 -j $((pixel * 4)) -N4 "$1" | tr -d ' '; }
-  log "first difference at pixel ($((pixel % 640)), $((pixel / 640))):" \
-    "native 0x$(read_pixel "${session_dir}/native/${name}"), Wine 0x$(read_pixel "${session_dir}/wine/${name}")"
+  note "first difference at pixel ($((pixel % 640)), $((pixel / 640))):" \
+    "native 0x$(read_pixel "${work_dir}/native/${name}"), Wine 0x$(read_pixel "${work_dir}/wine/${name}")"
 fi
 fail "seed ${seed}, frame ${frame}: native CRC ${native_crc}, Wine CRC ${wine_crc}" \
-  "(frames kept in ${DEMO_WINE_ARTIFACTS}; all CRCs in native.txt and wine.txt there)"
+  "(frames kept in ${shot_dir}; all CRCs in native.txt and wine.txt there)"

@@ -36,7 +36,6 @@ focus "${window}"
 expect_spinning back-in-front
 
 xdotool key Escape
-wait_for_exit 2
-[ "${exit_code}" -eq 0 ] || fail "Esc ended it with exit code ${exit_code}"
+expect_exit 0 10 Esc
 expect_no_output
 note "passed"

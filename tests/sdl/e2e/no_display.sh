@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # With no display to open, the program named by the variable PROGRAM_VARIABLE
-# ends at once (within a second) with exit code 255 (-1) and prints nothing.
+# ends at once (without retrying) with exit code 255 (-1) and prints nothing.
 #   no_display.sh PROGRAM_VARIABLE
 program_variable=${1:?variable naming the program}
 E2E_NAME="no-display-${program_variable}"
@@ -13,12 +13,13 @@ run_without_display() {
   local code=0 start elapsed_ms
   start=$(date +%s%N)
   env -u DISPLAY -u WAYLAND_DISPLAY -u XDG_RUNTIME_DIR -u SDL_VIDEODRIVER "$@" \
-    timeout 30 "${program}" >"${work_dir}/stdout" 2>"${work_dir}/stderr" || code=$?
+    timeout 30 "${program}" >"${program_out}" 2>"${program_err}" || code=$?
   elapsed_ms=$((($(date +%s%N) - start) / 1000000))
   [ "${code}" -eq 255 ] || fail "exit code ${code} with $*, expected 255"
   expect_no_output
-  # Nothing named to wait for: no retries.
-  [ "${elapsed_ms}" -lt 1000 ] || fail "took ${elapsed_ms} ms to give up with $*"
+  # Nothing named to wait for: no retries. Their pauses alone add up to 1810 ms
+  # (display/sdl/video_start.cpp); a loaded machine may take a second to start.
+  [ "${elapsed_ms}" -lt 1750 ] || fail "took ${elapsed_ms} ms to give up with $*"
   note "exit code 255 after ${elapsed_ms} ms, nothing printed (${*:-SDL_VIDEODRIVER unset})"
 }
 
