@@ -19,6 +19,10 @@ SimdLevel ProcessorSimdLevel() {
     }
     if (avx2) return SimdLevel::Avx2;
     if (__builtin_cpu_supports("sse2")) return SimdLevel::Sse2;
+#elif defined(__EMSCRIPTEN__) && defined(__SSE2__)
+    // The web page's SIMD build: its SSE2 runs on WebAssembly's 128-bit
+    // vectors, and the page loads it only where the browser has them.
+    return SimdLevel::Sse2;
 #endif
     return SimdLevel::Plain;
 }

@@ -28,9 +28,9 @@ std::int32_t CopyWholeRow(const std::uint8_t* source, std::uint8_t* destination,
 extern const GroupPaths kSse2GroupPaths;
 #endif
 
-// Built on any x86 compiler that can target AVX2 per function; run only at
-// SimdLevel::Avx2 and above.
-#if defined(DEMO_HAVE_SSE2_GROUPS) && defined(__GNUC__)
+// Built on any x86 compiler that can target AVX2 per function (not for
+// WebAssembly, whose SSE2 comes from headers); run only at SimdLevel::Avx2 and above.
+#if defined(DEMO_HAVE_SSE2_GROUPS) && defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 #define DEMO_HAVE_AVX2_GROUPS 1
 extern const GroupPaths kAvx2GroupPaths;
 #endif

@@ -553,7 +553,7 @@ DEMO_AVX2_DEPTH_SORT inline bool FillSlotsAvx2(const VertexArray& vertices, cons
 struct Sse2Pieces {
     static constexpr SlotFill fill = FillSlots;
     static constexpr CandidateCollector collect = CollectCandidates;
-    static constexpr bool partitionsInRegisters = false;
+    [[maybe_unused]] static constexpr bool partitionsInRegisters = false;  // unread where no AVX2 is built
 };
 
 #if defined(DEMO_HAVE_COMPACT_DEPTH_SORT_AVX2)
