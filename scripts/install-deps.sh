@@ -40,7 +40,7 @@ host_packages=(
   xvfb xauth xdotool imagemagick libx11-dev libxfixes-dev
   sway grim wtype weston
   g++-mingw-w64-i686 libz-mingw-w64-dev
-  emscripten chromium  # the web page: its build, and the browser that tests it
+  emscripten chromium firefox-esr  # the web page: its build, and the two browsers that test it
 )
 # Wine runs the 32-bit Windows programs; its DirectDraw needs OpenGL for
 # video-memory surfaces, which Xvfb provides in software through Mesa.
