@@ -5,7 +5,10 @@
 #include <cstdint>
 #include <limits>
 
-#if defined(__SSE2__)
+// WebAssembly's SSE2 header converts through lrint, one call per value; its
+// own rounding instruction, which the portable path uses, is much faster.
+#if defined(__SSE2__) && !defined(__EMSCRIPTEN__)
+#define DEMO_ROUND_WITH_SSE2 1
 #include <emmintrin.h>
 #endif
 
@@ -25,7 +28,7 @@ inline std::int32_t RoundToInt32Portable(double value) {
 }
 
 inline std::int32_t RoundToInt32(double value) {
-#if defined(__SSE2__)
+#if defined(DEMO_ROUND_WITH_SSE2)
     return _mm_cvtsd_si32(_mm_set_sd(value));
 #else
     return RoundToInt32Portable(value);
