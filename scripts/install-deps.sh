@@ -40,7 +40,7 @@ host_packages=(
   xvfb xauth xdotool imagemagick libx11-dev libxfixes-dev
   sway grim wtype weston
   g++-mingw-w64-i686 libz-mingw-w64-dev
-  emscripten chromium  # the web page: its build, and the browser that tests it
+  emscripten chromium firefox-esr  # the web page: its build, and the two browsers that test it
   dpkg-dev file  # dpkg-shlibdeps and file: the Debian package's Depends
   lintian desktop-file-utils man-db  # the Debian package's checks
 )

@@ -1,53 +1,59 @@
 #!/usr/bin/env bash
-# The web page end to end, served over loopback to headless Chromium:
+# The web page end to end, in headless Chromium and headless Firefox ESR, opened
+# from the file system (and once from a server on loopback):
 # - test mode: the CRC lines of frames 0..359 for three seeds equal the turns
-#   the native tests recorded, and the title turns to "done";
-# - a bad query shows a message that names the bad value;
-# - the live page shows the programs' title and the frame step's time, and two
-#   pictures of it at different virtual times both show a torus and differ;
-# - with one seed, pictures a second of real time apart differ: it spins.
+#   the native tests recorded, with the build the page chose (SIMD where the
+#   browser has it) and with the plain build asked for; Chromium without
+#   WebAssembly SIMD gets the plain build and the same frames;
+# - a bad query or build shows a message that names the bad value;
+# - the live page shows the programs' title and the frame step's time, and
+#   with one seed two pictures a second of real time apart both show a torus
+#   and differ: it spins.
 #
-#   web_e2e.sh WEB_DIR DATA_DIR ARTIFACTS_DIR
-# WEB_DIR holds index.html, index.js and index.wasm (the wasm preset's web/);
-# DATA_DIR the recorded frame_crcs_seed*.txt. Pages, lines and pictures are
-# left in ARTIFACTS_DIR.
+#   web_e2e.sh PAGE DATA_DIR ARTIFACTS_DIR
+# PAGE is a folder with index.html, index-plain.js and index-simd.js (the wasm
+# preset's web/), or the zip its web-zip target makes, which is unpacked and
+# tested as a user would open it. DATA_DIR holds the recorded
+# frame_crcs_seed*.txt. Pages, pictures and the browsers' logs are left in
+# ARTIFACTS_DIR.
 set -euo pipefail
 
-web_dir=$1
 data_dir=$2
-artifacts=$3
-for file in index.html index.js index.wasm; do
+artifacts=$(realpath -m "$3")
+here=$(dirname "$0")
+rm -rf "${artifacts}"
+mkdir -p "${artifacts}"
+if [[ "$1" == *.zip ]]; then
+  [ -f "$1" ] || { echo "web-e2e: no $1; build the wasm preset's web-zip target first"; exit 1; }
+  python3 -m zipfile -e "$1" "${artifacts}/unpacked" || { echo "web-e2e: cannot unpack $1"; exit 1; }
+  web_dir="${artifacts}/unpacked/torus-demo-web"
+else
+  web_dir=$(realpath "$1")
+fi
+for file in index.html index-plain.js index-simd.js; do
   [ -f "${web_dir}/${file}" ] || { echo "web-e2e: no ${web_dir}/${file}; build the wasm preset first"; exit 1; }
 done
-mkdir -p "${artifacts}"
-work=$(mktemp -d)
+for tool in chromium firefox-esr python3 convert compare; do
+  command -v "${tool}" >/dev/null || { echo "web-e2e: no ${tool}; run scripts/install-deps.sh"; exit 1; }
+done
 server=
 cleanup() {
   [ -z "${server}" ] || { kill "${server}" 2>/dev/null; wait "${server}" 2>/dev/null || true; }
-  rm -rf "${work}"
 }
 trap cleanup EXIT
 
 # Port 0: the system picks a free one, and the server says which.
-python3 -u -m http.server 0 --bind 127.0.0.1 --directory "${web_dir}" >"${work}/server.log" 2>&1 &
+python3 -u -m http.server 0 --bind 127.0.0.1 --directory "${web_dir}" >"${artifacts}/server.log" 2>&1 &
 server=$!
 port=
 for _ in $(seq 100); do
-  port=$(sed -n 's/^Serving HTTP on .* port \([0-9][0-9]*\) .*/\1/p' "${work}/server.log")
+  port=$(sed -n 's/^Serving HTTP on .* port \([0-9][0-9]*\) .*/\1/p' "${artifacts}/server.log")
   [ -n "${port}" ] && break
   sleep 0.1
 done
-[ -n "${port}" ] || { echo "web-e2e: the HTTP server did not start"; cat "${work}/server.log"; exit 1; }
-page="http://127.0.0.1:${port}/index.html"
-
-# A fresh profile each run, and nothing that talks to the outside.
-browse() {
-  local profile
-  profile=$(mktemp -d "${work}/profile.XXXXXX")
-  timeout 180 chromium --headless --no-sandbox --disable-gpu --disable-background-networking \
-    --disable-component-update --disable-sync --no-first-run --disable-quic \
-    --user-data-dir="${profile}" "$@" 2>>"${artifacts}/chromium.log"
-}
+[ -n "${port}" ] || { echo "web-e2e: the HTTP server did not start"; cat "${artifacts}/server.log"; exit 1; }
+served="http://127.0.0.1:${port}/index.html"
+page="file://${web_dir}/index.html"
 
 failures=0
 fail() {
@@ -55,92 +61,110 @@ fail() {
   failures=$((failures + 1))
 }
 
-# Test mode, against the recordings.
-for seed in 1 4242 2026; do
-  dom="${artifacts}/seed${seed}.html"
-  browse --dump-dom --virtual-time-budget=60000 "${page}?seed=${seed}&frames=360" >"${dom}" || true
-  grep -o 'frame [0-9]* crc32 [0-9A-F]\{8\}' "${dom}" >"${artifacts}/seed${seed}.txt" || true
-  expected="${data_dir}/frame_crcs_seed${seed}.txt"
-  lines=$(wc -l <"${artifacts}/seed${seed}.txt")
-  equal=$(awk 'NR == FNR { want[FNR] = $0; next } $0 == want[FNR] { n++ } END { print n + 0 }' \
-    "${expected}" "${artifacts}/seed${seed}.txt")
-  echo "seed ${seed}: ${equal} of 360 frames equal the recorded CRCs (${lines} lines on the page)"
-  if [ "${equal}" -ne 360 ] || [ "${lines}" -ne 360 ]; then
-    fail "seed ${seed}: see ${artifacts}/seed${seed}.txt against ${expected}"
-    diff "${expected}" "${artifacts}/seed${seed}.txt" | head -5 || true
+# The browser's steps (see page_browser.py); a browser that cannot run them fails.
+run_browser() {
+  local engine=$1
+  shift
+  mkdir -p "${artifacts}/${engine}"
+  timeout 900 python3 "${here}/page_browser.py" "${engine}" "${artifacts}/${engine}" "$@" \
+    >"${artifacts}/${engine}/steps.log" ||
+    fail "${engine}: the browser did not run its steps (log: ${artifacts}/${engine}/browser.log)"
+}
+
+# check_crcs ENGINE NAME SEED BUILD: the page NAME.html listed the recorded
+# turn of SEED, drawn by BUILD.
+check_crcs() {
+  local engine=$1 name=$2 seed=$3 build=$4
+  local dom="${artifacts}/${engine}/${name}.html" lines="${artifacts}/${engine}/${name}.txt"
+  local expected="${data_dir}/frame_crcs_seed${seed}.txt"
+  grep -o 'frame [0-9]* crc32 [0-9A-F]\{8\}' "${dom}" >"${lines}" 2>/dev/null || true
+  local count equal
+  count=$(wc -l <"${lines}")
+  equal=$(awk 'NR == FNR { want[FNR] = $0; next } $0 == want[FNR] { n++ } END { print n + 0 }' "${expected}" "${lines}")
+  echo "${engine} ${name}: ${equal} of 360 frames equal the recorded CRCs (${count} lines on the page)"
+  if [ "${equal}" -ne 360 ] || [ "${count}" -ne 360 ]; then
+    fail "${engine} ${name}: see ${lines} against ${expected}"
+    diff "${expected}" "${lines}" | head -5 || true
   fi
-  grep -q '<title>done</title>' "${dom}" || fail "seed ${seed}: the title never became done"
-done
+  grep -q '<title>done</title>' "${dom}" 2>/dev/null || fail "${engine} ${name}: the title never became done"
+  grep -q "data-build=\"${build}\"" "${dom}" 2>/dev/null || fail "${engine} ${name}: not drawn by the ${build} build"
+}
 
-# A bad value: the page says what is wrong instead of staying blank.
-dom="${artifacts}/bad_query.html"
-browse --dump-dom --virtual-time-budget=5000 "${page}?seed=12x&frames=3" >"${dom}" || true
-if grep -q "Cannot start: seed must be a whole number from 0 to 2147483647, not '12x'" "${dom}"; then
-  echo "bad query: the page names the bad seed"
-else
-  fail "bad query: no message naming the bad seed in ${dom}"
-fi
+# check_message ENGINE NAME TEXT: the page NAME.html shows TEXT instead of frames.
+check_message() {
+  local dom="${artifacts}/$1/$2.html"
+  if grep -qF "$3" "${dom}" 2>/dev/null; then
+    echo "$1 $2: the page says \"$3\""
+  else
+    fail "$1 $2: no message \"$3\" in ${dom}"
+  fi
+}
 
-# The live page: title and frame-step line.
-dom="${artifacts}/live.html"
-browse --dump-dom --virtual-time-budget=2000 "${page}?seed=1" >"${dom}" || true
-title=$(sed -n 's:.*<h1 id="title">\(.*\)</h1>.*:\1:p' "${dom}")
-if [ -n "${title}" ] && grep -qF "<title>${title}</title>" "${dom}"; then
-  echo "live page: title '${title}'"
-else
-  fail "live page: no title line matching the page title in ${dom}"
-fi
-grep -q '<p id="frame-time">frame step [0-9.]* ms</p>' "${dom}" || fail "live page: no frame-step time in ${dom}"
-
-# Two pictures of the page as a visitor gets it, seeded from the clock, at two
-# virtual times. Under virtual time Chromium runs only a few animation frames,
-# and sometimes the same number, so what makes the pictures differ for sure
-# is the clock. The page seeds from the clock's whole seconds and a run can
-# take under a second, so the second run waits out a second of its own. A
-# torus is coloured; the page around it is black and grey.
+# A torus is coloured; the page around it is black and grey.
 coloured_pixels() {
   convert "$1" -colorspace HSL -channel G -separate +channel -threshold 25% -format '%[fx:round(mean*w*h)]' info:
 }
-for budget in 1000 4000; do
-  [ "${budget}" = 1000 ] || sleep 1.1
-  shot="${artifacts}/live_${budget}ms.png"
-  rm -f "${shot}"
-  browse --window-size=800,700 --virtual-time-budget="${budget}" --screenshot="${shot}" "${page}" >/dev/null || true
-  [ -s "${shot}" ] || { fail "no picture after ${budget} ms"; continue; }
-  coloured=$(coloured_pixels "${shot}")
-  echo "picture after ${budget} ms: ${coloured} coloured pixels"
-  [ "${coloured}" -ge 5000 ] || fail "picture after ${budget} ms shows no torus (${shot})"
-done
-if [ -s "${artifacts}/live_1000ms.png" ] && [ -s "${artifacts}/live_4000ms.png" ]; then
-  changed=$(compare -metric AE -fuzz 2% "${artifacts}/live_1000ms.png" "${artifacts}/live_4000ms.png" null: 2>&1 || true)
-  echo "pictures differ in ${changed} pixels"
-  [[ "${changed}" =~ ^[0-9]+$ ]] && [ "${changed}" -ge 500 ] || fail "the two pictures are the same"
-fi
 
-# The spin itself, with one seed: two pictures a second of real time apart,
-# taken through Chromium's DevTools pipe (fd 3 in, fd 4 out).
-mkfifo "${work}/to_browser" "${work}/from_browser"
-profile=$(mktemp -d "${work}/profile.XXXXXX")
-timeout 120 chromium --headless --no-sandbox --disable-gpu --disable-background-networking \
-  --disable-component-update --disable-sync --no-first-run --disable-quic \
-  --user-data-dir="${profile}" --window-size=800,700 --remote-debugging-pipe \
-  3<"${work}/to_browser" 4>"${work}/from_browser" 2>>"${artifacts}/chromium.log" &
-browser=$!
-spin_a="${artifacts}/spin_first.png"
-spin_b="${artifacts}/spin_second.png"
-rm -f "${spin_a}" "${spin_b}"
-if ! timeout 90 python3 "$(dirname "$0")/live_pictures.py" "${work}/to_browser" "${work}/from_browser" \
-  "${page}?seed=1" "${spin_a}" "${spin_b}"; then
-  fail "no pictures through the DevTools pipe"
-  kill "${browser}" 2>/dev/null || true  # it may still wait for its pipes
-fi
-wait "${browser}" 2>/dev/null || true
-if [ -s "${spin_a}" ] && [ -s "${spin_b}" ]; then
-  moved=$(compare -metric AE -fuzz 2% "${spin_a}" "${spin_b}" null: 2>&1 || true)
-  echo "seed 1, one second apart: ${moved} pixels differ, $(coloured_pixels "${spin_b}") coloured in the second"
-  [[ "${moved}" =~ ^[0-9]+$ ]] && [ "${moved}" -ge 5000 ] || fail "the torus does not spin (${spin_a}, ${spin_b})"
-  [ "$(coloured_pixels "${spin_b}")" -ge 5000 ] || fail "no torus in ${spin_b}"
-fi
+# check_spin ENGINE STEP_LINE: the live page of seed 1 shows the programs'
+# title as its own and a frame-step line, and its two pictures each show a
+# torus and differ.
+check_spin() {
+  local engine=$1 line=$2 first="${artifacts}/$1/spin_first.png" second="${artifacts}/$1/spin_second.png"
+  local title=${line#*title \'}
+  title=${title%%\'*}
+  if [ -n "${title}" ] && [[ "${line}" == *"title '${title}' heading '${title}'"* ]]; then
+    echo "${engine} live page: title '${title}'"
+  else
+    fail "${engine} live page: no title, or a heading that differs ('${line}')"
+  fi
+  if [[ "${line}" =~ frame\ step\ [0-9.]+\ ms\ \(SIMD\ build\)$ ]]; then
+    echo "${engine} live page: ${line##*: }"
+  else
+    fail "${engine} live page: no frame-step line of the SIMD build ('${line}')"
+  fi
+  [ -s "${first}" ] && [ -s "${second}" ] || { fail "${engine}: no pictures of the live page"; return; }
+  local picture coloured moved
+  for picture in "${first}" "${second}"; do
+    coloured=$(coloured_pixels "${picture}")
+    echo "${engine} ${picture##*/}: ${coloured} coloured pixels"
+    [ "${coloured}" -ge 5000 ] || fail "${engine}: no torus in ${picture}"
+  done
+  moved=$(compare -metric AE -fuzz 2% "${first}" "${second}" null: 2>&1 || true)
+  echo "${engine} seed 1, one second apart: ${moved} pixels differ"
+  [[ "${moved}" =~ ^[0-9]+$ ]] && [ "${moved}" -ge 5000 ] || fail "${engine}: the torus does not spin (${first}, ${second})"
+}
+
+for engine in chromium firefox; do
+  out="${artifacts}/${engine}"
+  run_browser "${engine}" \
+    dom "${page}?seed=1&frames=360" "${out}/seed1.html" \
+    dom "${page}?seed=4242&frames=360" "${out}/seed4242.html" \
+    dom "${served}?seed=2026&frames=360" "${out}/seed2026_served.html" \
+    dom "${page}?seed=4242&frames=360&build=plain" "${out}/seed4242_plain.html" \
+    dom "${page}?seed=12x&frames=3" "${out}/bad_seed.html" \
+    dom "${page}?build=sse2&seed=1&frames=3" "${out}/bad_build.html" \
+    live "${page}?seed=1" "${out}/spin_first.png" "${out}/spin_second.png" \
+    live "${page}" "${out}/clock_first.png" "${out}/clock_second.png"
+  check_crcs "${engine}" seed1 1 simd
+  check_crcs "${engine}" seed4242 4242 simd
+  check_crcs "${engine}" seed2026_served 2026 simd
+  check_crcs "${engine}" seed4242_plain 4242 plain
+  check_message "${engine}" bad_seed "Cannot start: seed must be a whole number from 0 to 2147483647, not '12x'"
+  check_message "${engine}" bad_build "Cannot start: build must be plain or simd, not 'sse2'"
+  check_spin "${engine}" "$(grep '^live .*spin_' "${out}/steps.log" || true)"
+  # Seeded from the clock, as a visitor gets it.
+  coloured=$(coloured_pixels "${out}/clock_first.png" 2>/dev/null || echo 0)
+  echo "${engine} unseeded page: ${coloured} coloured pixels"
+  [ "${coloured}" -ge 5000 ] || fail "${engine}: no torus on the unseeded page (${out}/clock_first.png)"
+done
+
+# A browser without WebAssembly SIMD: the page chooses the plain build itself.
+out="${artifacts}/chromium-nosimd"
+run_browser chromium-nosimd \
+  dom "${page}?seed=2026&frames=360" "${out}/seed2026.html" \
+  dom "${page}?seed=1&frames=3&build=simd" "${out}/simd_asked.html"
+check_crcs chromium-nosimd seed2026 2026 plain
+check_message chromium-nosimd simd_asked "Cannot start: this browser has no WebAssembly SIMD for build=simd"
 
 [ "${failures}" -eq 0 ] || { echo "web-e2e: ${failures} failed; artifacts in ${artifacts}"; exit 1; }
 echo "web-e2e: all passed"
