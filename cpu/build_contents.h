@@ -32,8 +32,11 @@
 // SSE2 paths are the x86 ones, compiled from this row. WebAssembly has no
 // wider vectors and the compiler no target("avx2") attribute, so nothing
 // above SSE2. A browser without WebAssembly SIMD refuses the whole module, so
-// the level needs no asking at run time.
+// the level needs no asking at run time. Where the SSE2 header spells an
+// operation out one lane at a time, the paths take WebAssembly's own
+// instruction instead (DEMO_BUILD_WASM_SIMD).
 #define DEMO_BUILD_SSE2 1
+#define DEMO_BUILD_WASM_SIMD 1
 #endif
 
 // Functions of the wider levels are compiled for their instructions one by

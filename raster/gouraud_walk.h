@@ -27,11 +27,22 @@ struct alignas(16) Lanes {
 
 inline __m128i Load(const Lanes& lanes) { return _mm_load_si128(reinterpret_cast<const __m128i*>(lanes.v)); }
 
+// Two doubles truncated toward zero into the low lanes. WebAssembly's SSE2
+// header does _mm_cvttpd_epi32 one lane at a time through lrint; its own
+// instruction gives the same for every value that fits, as all here do.
+inline __m128i TruncatePair(__m128d pair) {
+#if defined(DEMO_BUILD_WASM_SIMD)
+    return wasm_i32x4_trunc_sat_f64x2_zero(pair);
+#else
+    return _mm_cvttpd_epi32(pair);
+#endif
+}
+
 // Each lane of n divided by d, truncated toward zero; |lane| < 2^27, d in 0..1023.
 inline __m128i DivideLanes(__m128i n, std::ptrdiff_t d) {
     const __m128d r = _mm_set1_pd(packed_divide::kReciprocals[static_cast<std::size_t>(d)]);
-    const __m128i low = _mm_cvttpd_epi32(_mm_mul_pd(_mm_cvtepi32_pd(n), r));
-    const __m128i high = _mm_cvttpd_epi32(_mm_mul_pd(_mm_cvtepi32_pd(_mm_unpackhi_epi64(n, n)), r));
+    const __m128i low = TruncatePair(_mm_mul_pd(_mm_cvtepi32_pd(n), r));
+    const __m128i high = TruncatePair(_mm_mul_pd(_mm_cvtepi32_pd(_mm_unpackhi_epi64(n, n)), r));
     return _mm_unpacklo_epi64(low, high);
 }
 
