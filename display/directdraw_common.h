@@ -15,8 +15,14 @@
 
 namespace directdraw {
 
-inline constexpr DWORD kDescriptionSize = 108;  // sizeof(DDSURFACEDESC), version 1
-#if defined(_WIN32) && !defined(_WIN64)  // the host tests' stand-in record is smaller
+// sizeof(DDSURFACEDESC), version 1: DirectDraw refuses a record of another
+// size. Its surface pointer makes it 120 bytes in a 64-bit program.
+#if defined(_WIN64)
+inline constexpr DWORD kDescriptionSize = 120;
+#else
+inline constexpr DWORD kDescriptionSize = 108;
+#endif
+#if defined(_WIN32)  // the host tests' stand-in record is smaller
 static_assert(sizeof(DDSURFACEDESC) == kDescriptionSize, "the calls pass kDescriptionSize");
 #endif
 
