@@ -40,13 +40,16 @@ host_packages=(
   xvfb xauth xdotool imagemagick libx11-dev libxfixes-dev
   sway grim wtype weston
   g++-mingw-w64-i686 libz-mingw-w64-dev
+  g++-mingw-w64-x86-64  # the 64-bit Windows build, which Wine runs where the kernel runs no 32-bit programs
   emscripten chromium firefox-esr  # the web page: its build, and the two browsers that test it
   dpkg-dev file  # dpkg-shlibdeps and file: the Debian package's Depends
   lintian desktop-file-utils man-db  # the Debian package's checks
 )
-# Wine runs the 32-bit Windows programs; its DirectDraw needs OpenGL for
-# video-memory surfaces, which Xvfb provides in software through Mesa.
-i386_packages=(wine wine32:i386 wine64 libgl1:i386 libgl1-mesa-dri:i386 libglx-mesa0:i386)
+# Wine runs the 32-bit Windows programs (wine64 the 64-bit ones); its
+# DirectDraw needs OpenGL for video-memory surfaces, which Xvfb provides in
+# software through Mesa.
+i386_packages=(wine wine32:i386 wine64 libgl1:i386 libgl1-mesa-dri:i386 libglx-mesa0:i386
+  libgl1:amd64 libgl1-mesa-dri:amd64 libglx-mesa0:amd64)
 
 wanted=("${demo_packages[@]}")
 if [ "${group}" = all ]; then wanted+=("${host_packages[@]}" "${i386_packages[@]}"); fi
