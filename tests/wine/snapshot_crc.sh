@@ -15,7 +15,7 @@ native=$(realpath "$1")
 exe=$(realpath -m "$2")
 seed=$3
 count=$4
-require_built "${exe}" mingw
+require_built "${exe}" "${kWindowsPreset}"
 
 # Renders into DIR and prints "frame N crc32 X" lines: render DIR PROGRAM...
 render() {
@@ -29,7 +29,7 @@ started=$(date +%s)
 render "${work_dir}/native" "${native}" >"${shot_dir}/native.txt"
 note "native: ${count} frames in $(($(date +%s) - started)) s"
 started=$(date +%s)
-render "${work_dir}/wine" wine "${exe}" >"${shot_dir}/wine.txt"
+render "${work_dir}/wine" "${wine_loader}" "${exe}" >"${shot_dir}/wine.txt"
 note "under Wine: ${count} frames in $(($(date +%s) - started)) s"
 
 [ "$(wc -l <"${shot_dir}/native.txt")" -eq "${count}" ] || fail "the native run wrote too few frames"

@@ -5,7 +5,8 @@
 #
 # The test's environment (tests/CMakeLists.txt) gives, beside the harness's
 # variables, WINEPREFIX: an initialised prefix (wine_prefix.sh create) used by
-# one test at a time.
+# one test at a time; WINE_LOADER, the Wine loader (wine unless set); and
+# WINDOWS_PRESET, the preset that builds the programs (mingw unless set).
 # shellcheck source=tests/sdl/e2e/lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/../sdl/e2e/lib.sh"
 use_wine
@@ -18,10 +19,15 @@ readonly kExitSeconds=20
 
 x_tool() { "${X11_TEST_HELPER:?}" "$@"; }
 
+readonly kWindowsPreset=${WINDOWS_PRESET:-mingw}
+# The 64-bit loader runs the 64-bit build, any other the 32-bit one.
+if [ "${wine_loader##*/}" = wine64 ]; then kWindowsBits=64; else kWindowsBits=32; fi
+readonly kWindowsBits
+
 # start_windows_program EXE: EXE of the cross build, under Wine.
 start_windows_program() {
-  require_built "$1" mingw
-  start_program wine "$1"
+  require_built "$1" "${kWindowsPreset}"
+  start_program "${wine_loader}" "$1"
 }
 
 # Wine writes its own messages to stderr; the program's console is stdout.

@@ -2,27 +2,61 @@
 # Creates or removes the Wine prefix that the Wine end-to-end tests share
 # (one at a time: they hold a ctest resource lock).
 #
-#   wine_prefix.sh create PREFIX   a fresh prefix (about 20 s)
-#   wine_prefix.sh remove PREFIX   stops its Wine processes and deletes it
+#   wine_prefix.sh create PREFIX [LOADER]   a fresh prefix (about 20 s), made by
+#                                          LOADER: wine (the default), or
+#                                          /usr/lib/wine/wine64 for 64-bit
+#                                          programs alone
+#   wine_prefix.sh remove PREFIX            stops its Wine processes and deletes it
 set -euo pipefail
 
 action=$1
 prefix=$2
+loader=${3:-wine}
 export WINEPREFIX=${prefix} WINEDEBUG=-all
 # No window system is needed to set a prefix up, and none may be disturbed.
 unset DISPLAY WAYLAND_DISPLAY
 
+create() {
+  if ! command -v "${loader}" >/dev/null; then
+    case "${loader##*/}" in
+      wine64) echo "FAIL: ${loader} is not installed; install the Debian package wine64 (bash scripts/install-deps.sh all)" ;;
+      *) echo "FAIL: ${loader} is not installed; install the Debian package wine (bash scripts/install-deps.sh all)" ;;
+    esac
+    exit 1
+  fi
+  # The 64-bit loader alone makes a 64-bit prefix, and starts every program of
+  # it (the prefix's own services too) itself.
+  if [ "${loader##*/}" = wine64 ]; then export WINEARCH=win64 WINELOADER=${loader}; fi
+  [ ! -d "${prefix}" ] || { wineserver -k 2>/dev/null || true; rm -rf "${prefix}"; }
+  mkdir -p "$(dirname "${prefix}")"
+  local started log=${prefix}.log
+  started=$(date +%s)
+  # The programs need neither the .NET nor the HTML engine: skip their
+  # installers. Where the kernel runs no 32-bit programs, wineboot says it
+  # cannot start the prefix's 32-bit programs (syswow64) and still makes a
+  # prefix for the 64-bit ones; that is checked below by running one.
+  if ! WINEDLLOVERRIDES="mscoree=d;mshtml=d" "${loader}" wineboot --init >"${log}" 2>&1; then
+    cat "${log}"
+    echo "FAIL: ${loader} wineboot --init failed"
+    exit 1
+  fi
+  wineserver --wait
+  [ -f "${prefix}/system.reg" ] || { cat "${log}"; echo "FAIL: wineboot made no prefix at ${prefix}"; exit 1; }
+  local answer
+  answer=$("${loader}" cmd /c echo ready 2>>"${log}" | tr -d '\r') || true
+  wineserver --wait
+  if [ "${answer}" != ready ]; then
+    cat "${log}"
+    echo "FAIL: the prefix at ${prefix} runs no program: cmd answered '${answer}', wanted 'ready'"
+    exit 1
+  fi
+  echo "Wine prefix ready at ${prefix} (${loader}) in $(($(date +%s) - started)) s"
+  grep -v '^$' "${log}" | sed 's/^/wineboot: /' || true
+  rm -f "${log}"
+}
+
 case "${action}" in
-  create)
-    [ ! -d "${prefix}" ] || { wineserver -k 2>/dev/null || true; rm -rf "${prefix}"; }
-    mkdir -p "$(dirname "${prefix}")"
-    started=$(date +%s)
-    # The programs need neither the .NET nor the HTML engine: skip their installers.
-    WINEDLLOVERRIDES="mscoree=d;mshtml=d" wineboot --init >/dev/null 2>&1
-    wineserver --wait
-    [ -f "${prefix}/system.reg" ] || { echo "wineboot made no prefix at ${prefix}"; exit 1; }
-    echo "Wine prefix ready at ${prefix} in $(($(date +%s) - started)) s"
-    ;;
+  create) create ;;
   remove)
     if [ -d "${prefix}" ]; then
       wineserver -k 2>/dev/null || true
@@ -31,7 +65,7 @@ case "${action}" in
     echo "Wine prefix removed"
     ;;
   *)
-    echo "usage: wine_prefix.sh create|remove PREFIX" >&2
+    echo "usage: wine_prefix.sh create PREFIX [LOADER] | remove PREFIX" >&2
     exit 2
     ;;
 esac

@@ -93,9 +93,19 @@ start_xvfb() {
 
 # use_wine: the program runs under Wine, in the prefix WINEPREFIX (made by
 # tests/wine/wine_prefix.sh), quietly; clean-up ends every process of it.
+# WINE_LOADER names the loader, wine unless set: /usr/lib/wine/wine64 runs the
+# 64-bit build where the kernel runs no 32-bit programs, and then starts every
+# program of the prefix itself.
+wine_loader=wine
 use_wine() {
   : "${WINEPREFIX:?an initialised Wine prefix}"
-  require_tool wine wine
+  wine_loader=${WINE_LOADER:-wine}
+  if [ "${wine_loader##*/}" = wine64 ]; then
+    require_tool "${wine_loader}" wine64
+    export WINELOADER=${wine_loader}
+  else
+    require_tool "${wine_loader}" wine
+  fi
   export WINEDEBUG=-all
   unset WINEDLLOVERRIDES
   wine_used=1
