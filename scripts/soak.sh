@@ -15,9 +15,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
-cmake --preset mingw >/dev/null
-cmake --build --preset mingw
-cmake --preset debug -DDEMO_SOAK_SECONDS="${SOAK_SECONDS:-300}" \
+# The Windows build that Wine can run on this kernel.
+source scripts/wine_build.sh
+cmake --preset "${wine_preset}" >/dev/null
+cmake --build --preset "${wine_preset}"
+cmake --preset debug "${wine_cmake_args[@]}" -DDEMO_SOAK_SECONDS="${SOAK_SECONDS:-300}" \
   -DDEMO_WINE_SOAK_SECONDS="${WINE_SOAK_SECONDS:-900}" \
   -DDEMO_WINE_SOAK_SETTLE_SECONDS="${WINE_SOAK_SETTLE_SECONDS:-600}" >/dev/null
 cmake --build --preset debug
