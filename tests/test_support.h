@@ -55,6 +55,14 @@ struct AtSimdLevel {
 // Lets gtest print a level by name in test names and messages.
 inline void PrintTo(SimdLevel level, std::ostream* out) { *out << SimdLevelName(level); }
 
+// The levels with a path to hold against the plain one: every level this
+// machine runs but Plain, which is the reference itself.
+inline std::vector<SimdLevel> FastSimdLevels() {
+    std::vector<SimdLevel> levels = RunnableSimdLevels();
+    levels.erase(levels.begin());
+    return levels;
+}
+
 // `count` pixels from a seeded generator. The mask 0x00FFFFFF gives the
 // renderer's colours, a zero top byte; the default keeps all 32 bits.
 inline std::vector<std::uint32_t> RandomPixels(std::size_t count, std::uint32_t seed,
