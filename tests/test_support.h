@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "cpu/build_contents.h"
 #include "cpu/simd_level.h"
 #include "raster/frame_buffer.h"
 
@@ -54,6 +55,21 @@ struct AtSimdLevel {
 
 // Lets gtest print a level by name in test names and messages.
 inline void PrintTo(SimdLevel level, std::ostream* out) { *out << SimdLevelName(level); }
+
+// Every level this build has code for, whether this processor runs it or not.
+inline std::vector<SimdLevel> BuiltSimdLevels() {
+    return {SimdLevel::Plain,
+#if defined(DEMO_BUILD_SSE2)
+            SimdLevel::Sse2,
+#endif
+#if defined(DEMO_BUILD_AVX2)
+            SimdLevel::Avx2,
+#endif
+#if defined(DEMO_BUILD_AVX512)
+            SimdLevel::Avx512,
+#endif
+    };
+}
 
 // The levels with a path to hold against the plain one: every level this
 // machine runs but Plain, which is the reference itself.
