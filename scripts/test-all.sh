@@ -21,13 +21,32 @@ stage() {
   fi
 }
 
+# The vector levels a stage's whole-frame tests ran at, and those skipped
+# because this processor lacks them (the one skip allowed), from ctest's log.
+report_simd_levels() {
+  local log="build/$1/Testing/Temporary/LastTest.log" level test reason ran=() failed=() skipped=() absent=()
+  [ -f "${log}" ] || return 0
+  for level in plain sse2 avx2 avx512; do
+    test="EveryLevel/WholeFrames\.MatchTheRecordedTurn/${level^}_"
+    if grep -qE "^\[  FAILED  \] ${test}" "${log}"; then failed+=("${level}")
+    elif grep -qE "^\[       OK \] ${test}" "${log}"; then ran+=("${level}")
+    elif grep -qE "^\[  SKIPPED \] ${test}" "${log}"; then skipped+=("${level}")
+    else absent+=("${level}"); fi
+  done
+  reason=$(grep -m1 -oE 'this processor runs at most [a-z0-9]+' "${log}" || true)
+  echo "=== whole frames at levels: passed ${ran[*]:-none}; failed ${failed[*]:-none};" \
+    "skipped ${skipped[*]:-none}${reason:+ (${reason})}; not in this build or not run ${absent[*]:-none}"
+}
+
 # build_and_test PRESET [CMAKE SETTING...]
 build_and_test() {
-  local preset=$1
+  local preset=$1 status=0
   shift
   cmake --preset "${preset}" "$@" >/dev/null &&
-    cmake --build --preset "${preset}" &&
-    ctest --preset "${preset}"
+    cmake --build --preset "${preset}" || return 1
+  ctest --preset "${preset}" || status=$?
+  report_simd_levels "${preset}"
+  return "${status}"
 }
 
 # The Windows programs first: the host tests check them and run them under

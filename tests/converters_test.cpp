@@ -3,12 +3,9 @@
 // source and destination, a source row that ends at an unreadable page and
 // guard bytes around the destination.
 #include <gtest/gtest.h>
-#include <sys/mman.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
-#include <random>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -20,46 +17,6 @@
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-std::vector<std::uint32_t> RandomPixels(std::size_t count, std::uint32_t seed) {
-    std::mt19937 generator(seed);
-    std::vector<std::uint32_t> pixels(count);
-    for (std::uint32_t& p : pixels) p = static_cast<std::uint32_t>(generator());  // top byte too
-    return pixels;
-}
-
-// A copy of the pixels that starts `misalignment` bytes past a multiple of 4 and
-// ends at most 3 bytes before an unreadable page: reading a pixel or a vector
-// past the row faults, with or without a sanitizer.
-class SourceRow {
-public:
-    SourceRow(const std::vector<std::uint32_t>& pixels, std::size_t misalignment) {
-        const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-        const std::size_t rowBytes = pixels.size() * 4;
-        const std::size_t slack = (4 - misalignment % 4) % 4;
-        readableBytes_ = (rowBytes + slack + page - 1) / page * page;
-        mappingBytes_ = readableBytes_ + page;
-        void* mapping = mmap(nullptr, mappingBytes_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (mapping == MAP_FAILED) return;
-        mapping_ = static_cast<std::uint8_t*>(mapping);
-        if (mprotect(mapping_ + readableBytes_, page, PROT_NONE) != 0) return;  // start() stays null
-        start_ = mapping_ + readableBytes_ - slack - rowBytes;
-        if (rowBytes > 0) std::memcpy(start_, pixels.data(), rowBytes);
-    }
-    ~SourceRow() {
-        if (mapping_ != nullptr) munmap(mapping_, mappingBytes_);
-    }
-    SourceRow(const SourceRow&) = delete;
-    SourceRow& operator=(const SourceRow&) = delete;
-
-    const std::uint8_t* start() const { return start_; }
-
-private:
-    std::uint8_t* mapping_ = nullptr;
-    std::uint8_t* start_ = nullptr;
-    std::size_t readableBytes_ = 0;
-    std::size_t mappingBytes_ = 0;
-};
 
 // A destination `offset` bytes into a buffer of guard bytes that reach past
 // the widest store on both sides.
@@ -128,8 +85,11 @@ TEST_P(RowConverterTest, MatchesTheLayoutAtEveryLengthAndAlignmentAndWritesNothi
     for (const std::int32_t count : Counts()) {
         for (const std::size_t misalignment : kSourceMisalignments) {
             const auto pixels = RandomPixels(static_cast<std::size_t>(std::max(count, 0)), seed++);
-            const SourceRow source(pixels, misalignment);
+            // The row starts `misalignment` bytes past a multiple of 4 and ends
+            // at most 3 bytes before an unreadable page.
+            const BytesBeforeAFence source(pixels.size() * 4, (4 - misalignment % 4) % 4);
             ASSERT_NE(source.start(), nullptr);
+            if (!pixels.empty()) std::memcpy(source.start(), pixels.data(), pixels.size() * 4);
             for (const std::size_t offset : kDestinationOffsets) {
                 Bytes buffer = GuardedBuffer(offset, pixels.size() * layout->bytesPerPixel);
                 layout->converter(source.start(), buffer.data() + kGuardBytes + offset, count);

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -18,13 +17,6 @@ namespace {
 using DirectDrawScreen = ScreenTest;
 
 constexpr std::uint8_t kGuard = 0xA5;
-
-std::array<std::uint32_t, 15> RandomFrame() {
-    std::mt19937 random(7);
-    std::array<std::uint32_t, 15> frame;
-    for (std::uint32_t& pixel : frame) pixel = random() & 0x00FFFFFFu;
-    return frame;
-}
 
 // The closing steps both back-ends share, in their order, the screen saver
 // switched on last; nothing is used after its release.
@@ -91,7 +83,7 @@ TEST_F(DirectDrawScreen, FlipConvertsTheFrameIntoThePrimarysLayoutAtTheLockPitch
     standin.lockPitch = kPitch;
     standin.surfaceMemory.assign(kPitch * 3 + 8, kGuard);
     std::vector<std::uint8_t> expected = standin.surfaceMemory;
-    const std::array<std::uint32_t, 15> frame = RandomFrame();
+    const std::vector<std::uint32_t> frame = RandomPixels(5 * 3, 7, 0x00FFFFFFu);
     for (std::size_t y = 0; y < 3; ++y) {
         for (std::size_t x = 0; x < 5; ++x) {
             ExpectedPixelBytes(*FindPixelLayout("rgb565"), frame[y * 5 + x], &expected[y * kPitch + x * 2]);
@@ -110,7 +102,7 @@ TEST_F(DirectDrawScreen, FlipConvertsTheFrameIntoThePrimarysLayoutAtTheLockPitch
 TEST_F(DirectDrawScreen, FailedLocksShowNothingAndTheNextFrameIsDrawn) {
     OpenToDraw(5, 3);
     standin.surfaceMemory.assign(standin.surfaceMemory.size(), kGuard);
-    const std::array<std::uint32_t, 15> frame = RandomFrame();
+    const std::vector<std::uint32_t> frame = RandomPixels(5 * 3, 7, 0x00FFFFFFu);
     for (const int occurrence : {1, 2, 3}) standin.FailCall(kBackEnd.backBuffer + ".Lock", occurrence);
     for (int attempt = 0; attempt < 3; ++attempt) EXPECT_EQ(ScreenFlip(frame.data()), 0);
     EXPECT_EQ(IndexOf(kBackEnd.present), -1) << CallsAsText();

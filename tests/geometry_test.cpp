@@ -358,8 +358,13 @@ TEST_P(TransformAt, NormalsGetTheTranslationToo) {
     }
 }
 
-TEST_P(TransformAt, WritesTheSameFloatsAsThePlainPath) {
-    if (GetParam() == SimdLevel::Plain) GTEST_SKIP() << "the plain path is the reference";
+// Every level above plain against the plain path; none where that is all there is.
+class FastTransform : public ::testing::TestWithParam<SimdLevel> {};
+INSTANTIATE_TEST_SUITE_P(Levels, FastTransform, ::testing::ValuesIn(FastSimdLevels()),
+                         [](const auto& test) { return SimdLevelTestName(test.param); });
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(FastTransform);
+
+TEST_P(FastTransform, WritesTheSameFloatsAsThePlainPath) {
     std::mt19937 random(61);
     const auto unit = [&] { return static_cast<float>(random() % 2000001) / 1000000.0f - 1.0f; };
     for (int round = 0; round < 20; ++round) {
@@ -506,8 +511,12 @@ TEST_P(DepthSortAt, RandomKeysGiveASortedPermutationMovingOnlyTwoFields) {
     }
 }
 
-TEST_P(DepthSortAt, LeavesTheSameOrderAsThePlainSort) {
-    if (GetParam() == SimdLevel::Plain) GTEST_SKIP() << "the plain sort is the reference";
+class FastDepthSort : public ::testing::TestWithParam<SimdLevel> {};
+INSTANTIATE_TEST_SUITE_P(Levels, FastDepthSort, ::testing::ValuesIn(FastSimdLevels()),
+                         [](const auto& test) { return SimdLevelTestName(test.param); });
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(FastDepthSort);
+
+TEST_P(FastDepthSort, LeavesTheSameOrderAsThePlainSort) {
     std::vector<std::vector<std::int32_t>> keySets;
     // Random keys at every small size and around the sizes where the fast sort
     // changes its ways; a narrow spread gives many equal keys.

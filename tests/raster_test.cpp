@@ -13,12 +13,6 @@
 #include <string>
 #include <vector>
 
-#if __has_include(<sys/mman.h>)
-#include <sys/mman.h>
-#include <unistd.h>
-#define DEMO_HAVE_MMAP 1
-#endif
-
 #include "raster/gouraud.h"
 #include "raster/gouraud_fast.h"
 #include "raster/mesh_renderer.h"
@@ -26,34 +20,10 @@
 
 namespace {
 
-constexpr PackedColor kGuard = 0xDEADBEEFu;
-
-// A frame buffer with known words on both sides, to catch any write outside
-// it. Black, or seeded noise: a fill must then change exactly its own pixels.
-struct GuardedFrame {
-    std::array<PackedColor, 1024> before;
-    FrameBuffer frame;
-    std::array<PackedColor, 1024> after;
-};
-
-std::unique_ptr<GuardedFrame> NewGuardedFrame(std::mt19937* noise = nullptr) {
-    auto guarded = std::make_unique<GuardedFrame>();
-    guarded->before.fill(kGuard);
-    guarded->after.fill(kGuard);
-    ClearFrameBuffer(guarded->frame);
-    if (noise != nullptr) {
-        for (PackedColor& pixel : guarded->frame.pixels) pixel = static_cast<PackedColor>((*noise)());
-    }
-    return guarded;
-}
-
 ::testing::AssertionResult GuardsIntact(const GuardedFrame& guarded) {
-    for (std::size_t i = 0; i < guarded.before.size(); ++i) {
-        if (guarded.before[i] != kGuard || guarded.after[i] != kGuard) {
-            return ::testing::AssertionFailure() << "guard word " << i << " overwritten";
-        }
-    }
-    return ::testing::AssertionSuccess();
+    const int word = OverwrittenGuard(guarded);
+    if (word < 0) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "guard word " << word << " overwritten";
 }
 
 // The guards, then the first difference, as "pixel (x, y): expected E, got A".
@@ -400,9 +370,10 @@ TEST(Renderer, CullingIsExactForCornersAnywhere) {
     }
 }
 
-// The fast paths: first the division the packed walk uses, then tests that run
-// at every level this machine runs, the plain one included, so that a lower
-// path is tested on a machine that has a higher.
+// The fast paths: first the division the packed walk uses, then every level
+// above plain that this machine runs against the plain paths, so that a lower
+// path is tested on a machine that has a higher. A build or processor with
+// the plain paths alone has none of these to run.
 
 // n / d for every divisor the packed walk takes and numerators at and around
 // the limit: the multiples of d nearest it and their neighbours (the quotients a
@@ -468,8 +439,9 @@ protected:
     }
 };
 
-INSTANTIATE_TEST_SUITE_P(Levels, FastPaths, ::testing::ValuesIn(RunnableSimdLevels()),
+INSTANTIATE_TEST_SUITE_P(Levels, FastPaths, ::testing::ValuesIn(FastSimdLevels()),
                          [](const ::testing::TestParamInfo<SimdLevel>& level) { return SimdLevelTestName(level.param); });
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(FastPaths);
 
 }  // namespace
 
@@ -548,43 +520,13 @@ TEST_P(FastPaths, EveryCornerOrderOfSharedRowsFillsAsThePlainFill) {
     }
 }
 
-#if defined(DEMO_HAVE_MMAP)
-namespace {
-
-// A frame whose last pixel is the last word before an inaccessible page, so
-// that reading even one word past the frame ends the test with a fault.
-class FrameBeforeAFence {
-public:
-    FrameBeforeAFence() {
-        const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-        frameBytes = (sizeof(FrameBuffer) + page - 1) / page * page;
-        mappedBytes = frameBytes + page;
-        mapped = mmap(nullptr, mappedBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (mapped == MAP_FAILED) return;
-        auto* fence = static_cast<std::uint8_t*>(mapped) + frameBytes;
-        mprotect(fence, page, PROT_NONE);
-        frame = new (fence - sizeof(FrameBuffer)) FrameBuffer;
-        ClearFrameBuffer(*frame);
-    }
-    ~FrameBeforeAFence() {
-        if (mapped != MAP_FAILED) munmap(mapped, mappedBytes);
-    }
-    FrameBeforeAFence(const FrameBeforeAFence&) = delete;
-    FrameBeforeAFence& operator=(const FrameBeforeAFence&) = delete;
-
-    FrameBuffer* frame = nullptr;
-
-private:
-    void* mapped = MAP_FAILED;
-    std::size_t frameBytes = 0, mappedBytes = 0;
-};
-
-}  // namespace
-
 TEST_P(FastPaths, TrianglesAtTheEndOfTheFrameReadNothingPastIt) {
     static_assert(sizeof(FrameBuffer) % 64 == 0);
-    FrameBeforeAFence fenced;
-    ASSERT_NE(fenced.frame, nullptr);
+    // The frame's last pixel is the last word before the fence.
+    BytesBeforeAFence fenced(sizeof(FrameBuffer));
+    ASSERT_NE(fenced.start(), nullptr);
+    FrameBuffer& frame = *new (fenced.start()) FrameBuffer;
+    ClearFrameBuffer(frame);
     auto expected = std::make_unique<FrameBuffer>();
     ClearFrameBuffer(*expected);
     std::mt19937 random(41);
@@ -597,11 +539,10 @@ TEST_P(FastPaths, TrianglesAtTheEndOfTheFrameReadNothingPastIt) {
         t.y1 = kFrameHeight - 1 - static_cast<std::int32_t>(random() % 20);
         t.y2 = kFrameHeight - 1 - round % 2;
         t.y3 = round % 4 < 2 ? t.y2 : kFrameHeight - 1 - static_cast<std::int32_t>(random() % 20);
-        FillBoth(*expected, *fenced.frame, {t});
+        FillBoth(*expected, frame, {t});
     }
-    EXPECT_TRUE(expected->pixels == fenced.frame->pixels);
+    EXPECT_TRUE(expected->pixels == frame.pixels);
 }
-#endif
 
 TEST_P(FastPaths, RandomMeshesDrawAsAtThePlainLevel) {
     // The cached and batched drawing against the textbook one. Lights and

@@ -11,6 +11,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <tuple>
 
 #include "app/floating_point.h"
 #include "app/random.h"
@@ -133,12 +134,13 @@ std::string WriteMismatchPictures(const FrameBuffer& actual, std::int32_t seed, 
            ") shown white in " + stem + "_diff.png";
 }
 
-void ExpectFramesMatchRecording(std::int32_t seed) {
+void ExpectFramesMatchRecording(std::int32_t seed, SimdLevel level) {
     const std::string recording = std::string(DEMO_TEST_DATA_DIR) + "/frame_crcs_seed" + std::to_string(seed) + ".txt";
     const auto expected = ReadExpectedCrcs(recording);
     ASSERT_EQ(expected.size(), 360u) << "cannot read " << recording;
 
     InitFloatingPoint();
+    const AtSimdLevel at(level);
     auto scene = BuiltScene(seed);
     int mismatches = 0;
     for (std::int64_t frame = 0; frame < 360; ++frame) {
@@ -146,19 +148,38 @@ void ExpectFramesMatchRecording(std::int32_t seed) {
         const std::uint32_t actual = Crc32(FrameBufferBytes(scene->frameBuffer));
         if (actual == expected.at(frame)) continue;
         if (++mismatches == 1) {
-            ADD_FAILURE() << "seed " << seed << " frame " << frame << ": crc " << Hex(actual) << ", recorded "
-                          << Hex(expected.at(frame)) << "; " << WriteMismatchPictures(scene->frameBuffer, seed, frame);
+            ADD_FAILURE() << "seed " << seed << " frame " << frame << " at level " << SimdLevelName(level) << ": crc "
+                          << Hex(actual) << ", recorded " << Hex(expected.at(frame)) << "; "
+                          << WriteMismatchPictures(scene->frameBuffer, seed, frame);
         }
     }
-    EXPECT_EQ(mismatches, 0) << "frames differing from " << recording
+    EXPECT_EQ(mismatches, 0) << "frames differing from " << recording << " at level " << SimdLevelName(level)
                              << ". If the change is meant, re-record with: " DEMO_SNAPSHOT_PROGRAM " --seed " << seed
                              << " --count 360 -o /tmp/f%d.raw > " << recording;
 }
+
+using LevelAndSeed = std::tuple<SimdLevel, std::int32_t>;
+
+class WholeFrames : public ::testing::TestWithParam<LevelAndSeed> {};
+
+// Every level this build has code for, each named in the test's name; a level
+// this processor lacks (or DEMO_SIMD caps) is skipped, and says so.
+INSTANTIATE_TEST_SUITE_P(EveryLevel, WholeFrames,
+                         ::testing::Combine(::testing::ValuesIn(BuiltSimdLevels()), ::testing::Values(1, 4242, 2026)),
+                         [](const ::testing::TestParamInfo<LevelAndSeed>& test) {
+                             return SimdLevelTestName(std::get<0>(test.param)) + "_Seed" +
+                                    std::to_string(std::get<1>(test.param));
+                         });
 
 }  // namespace
 
 // A rounding slip (half-up for half-even, a value kept in double where it is
 // stored as float) moves only a few frames in hundreds: hence a whole turn.
-TEST(WholeFrames, SeedOneMatchesItsRecordedTurn) { ExpectFramesMatchRecording(1); }
-TEST(WholeFrames, Seed4242MatchesItsRecordedTurn) { ExpectFramesMatchRecording(4242); }
-TEST(WholeFrames, Seed2026MatchesItsRecordedTurn) { ExpectFramesMatchRecording(2026); }
+TEST_P(WholeFrames, MatchTheRecordedTurn) {
+    const auto [level, seed] = GetParam();
+    if (level > ChosenSimdLevel()) {
+        GTEST_SKIP() << "level " << SimdLevelName(level) << " not run: this processor runs at most "
+                     << SimdLevelName(ChosenSimdLevel()) << " (DEMO_SIMD, if set, caps it)";
+    }
+    ExpectFramesMatchRecording(seed, level);
+}

@@ -1,13 +1,24 @@
-// Small helpers the test suites share.
+// Small helpers the test suites, the fuzzers and the benchmarks share. No test
+// framework here: the fuzzers include it too.
 #pragma once
 
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
 #include <ostream>
+#include <random>
 #include <string>
+#include <vector>
 
+#include "cpu/build_contents.h"
 #include "cpu/simd_level.h"
+#include "raster/frame_buffer.h"
 
 // A 32-bit value as 0xXXXXXXXX, for failure messages.
 inline std::string Hex(std::uint32_t value) {
@@ -44,3 +55,103 @@ struct AtSimdLevel {
 
 // Lets gtest print a level by name in test names and messages.
 inline void PrintTo(SimdLevel level, std::ostream* out) { *out << SimdLevelName(level); }
+
+// Every level this build has code for, whether this processor runs it or not.
+inline std::vector<SimdLevel> BuiltSimdLevels() {
+    return {SimdLevel::Plain,
+#if defined(DEMO_BUILD_SSE2)
+            SimdLevel::Sse2,
+#endif
+#if defined(DEMO_BUILD_AVX2)
+            SimdLevel::Avx2,
+#endif
+#if defined(DEMO_BUILD_AVX512)
+            SimdLevel::Avx512,
+#endif
+    };
+}
+
+// The levels with a path to hold against the plain one: every level this
+// machine runs but Plain, which is the reference itself.
+inline std::vector<SimdLevel> FastSimdLevels() {
+    std::vector<SimdLevel> levels = RunnableSimdLevels();
+    levels.erase(levels.begin());
+    return levels;
+}
+
+// `count` pixels from a seeded generator. The mask 0x00FFFFFF gives the
+// renderer's colours, a zero top byte; the default keeps all 32 bits.
+inline std::vector<std::uint32_t> RandomPixels(std::size_t count, std::uint32_t seed,
+                                               std::uint32_t mask = 0xFFFFFFFFu) {
+    std::mt19937 random(seed);
+    std::vector<std::uint32_t> pixels(count);
+    for (std::uint32_t& pixel : pixels) pixel = static_cast<std::uint32_t>(random()) & mask;
+    return pixels;
+}
+
+// A frame buffer with known words on both sides, to catch any write outside
+// it. Black, or seeded noise: a fill must then change exactly its own pixels.
+struct GuardedFrame {
+    static constexpr PackedColor kGuard = 0xDEADBEEFu;
+    std::array<PackedColor, 1024> before;
+    FrameBuffer frame;
+    std::array<PackedColor, 1024> after;
+};
+
+inline std::unique_ptr<GuardedFrame> NewGuardedFrame(std::mt19937* noise = nullptr) {
+    auto guarded = std::make_unique<GuardedFrame>();
+    guarded->before.fill(GuardedFrame::kGuard);
+    guarded->after.fill(GuardedFrame::kGuard);
+    ClearFrameBuffer(guarded->frame);
+    if (noise != nullptr) {
+        for (PackedColor& pixel : guarded->frame.pixels) pixel = static_cast<PackedColor>((*noise)());
+    }
+    return guarded;
+}
+
+// The first guard word that was overwritten, or -1 when all are intact.
+inline int OverwrittenGuard(const GuardedFrame& guarded) {
+    for (std::size_t i = 0; i < guarded.before.size(); ++i) {
+        if (guarded.before[i] != GuardedFrame::kGuard || guarded.after[i] != GuardedFrame::kGuard) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+// For the fuzzers, which end the run on a finding.
+inline void AbortIfGuardOverwritten(const GuardedFrame& guarded) {
+    const int word = OverwrittenGuard(guarded);
+    if (word < 0) return;
+    std::fprintf(stderr, "write outside the frame buffer (guard word %d)\n", word);
+    std::abort();
+}
+
+// `size` bytes that end `slack` bytes before an inaccessible page, so that
+// touching a byte past that ends the test with a fault, with or without a
+// sanitizer. start() is null if the pages could not be had.
+class BytesBeforeAFence {
+public:
+    explicit BytesBeforeAFence(std::size_t size, std::size_t slack = 0) {
+        const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+        const std::size_t readable = (size + slack + page - 1) / page * page;
+        mappedBytes_ = readable + page;
+        void* mapped = mmap(nullptr, mappedBytes_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (mapped == MAP_FAILED) return;
+        mapped_ = static_cast<std::uint8_t*>(mapped);
+        if (mprotect(mapped_ + readable, page, PROT_NONE) != 0) return;
+        start_ = mapped_ + readable - slack - size;
+    }
+    ~BytesBeforeAFence() {
+        if (mapped_ != nullptr) munmap(mapped_, mappedBytes_);
+    }
+    BytesBeforeAFence(const BytesBeforeAFence&) = delete;
+    BytesBeforeAFence& operator=(const BytesBeforeAFence&) = delete;
+
+    std::uint8_t* start() const { return start_; }
+
+private:
+    std::uint8_t* mapped_ = nullptr;
+    std::uint8_t* start_ = nullptr;
+    std::size_t mappedBytes_ = 0;
+};

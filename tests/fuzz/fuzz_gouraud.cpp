@@ -2,11 +2,11 @@
 // rows and colours: no undefined behaviour, and nothing written outside the frame.
 #include "raster/gouraud.h"
 #include "tests/fuzz/fuzz_input.h"
-#include "tests/fuzz/guarded_frame.h"
+#include "tests/test_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzInput input{data, size};
-    GuardedFrame& guarded = SharedGuardedFrame();
+    static GuardedFrame& guarded = *NewGuardedFrame().release();
     const auto kind = input.Take<std::uint8_t>();
     if (kind % 2 == 0) {
         const auto x1 = input.Take<std::int32_t>(), y = input.Take<std::int32_t>(),
@@ -27,6 +27,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             FillTriangles(guarded.frame, &t, 1);
         }
     }
-    CheckGuards(guarded);
+    AbortIfGuardOverwritten(guarded);
     return 0;
 }

@@ -4,7 +4,7 @@
 
 #include "raster/mesh_renderer.h"
 #include "tests/fuzz/fuzz_input.h"
-#include "tests/fuzz/guarded_frame.h"
+#include "tests/test_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzInput input{data, size};
@@ -32,9 +32,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::swap(faces[f].order, faces[input.Take<std::uint8_t>() % (f + 1)].order);
     }
     const Vec3 light{input.Take<float>(), input.Take<float>(), input.Take<float>()};
-    GuardedFrame& guarded = SharedGuardedFrame();
+    static GuardedFrame& guarded = *NewGuardedFrame().release();
     static CornerCache cache;
     DrawMeshGouraud(guarded.frame, vertices, faces, light, cache);
-    CheckGuards(guarded);
+    AbortIfGuardOverwritten(guarded);
     return 0;
 }

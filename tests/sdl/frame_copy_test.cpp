@@ -4,19 +4,13 @@
 
 #include <array>
 #include <cstring>
-#include <random>
 #include <vector>
+
+#include "tests/test_support.h"
 
 namespace {
 
 constexpr std::uint8_t kGuard = 0xA5;
-
-std::vector<std::uint32_t> RandomFrame(std::int32_t width, std::int32_t height, unsigned seed) {
-    std::mt19937 random(seed);
-    std::vector<std::uint32_t> frame(static_cast<std::size_t>(width * height));
-    for (auto& pixel : frame) pixel = random() & 0x00FFFFFFu;
-    return frame;
-}
 
 // A 32-bit surface of guard bytes, with a row's worth of guard before and after
 // it and 4 bytes of gap at the end of each row.
@@ -45,7 +39,7 @@ TEST(FrameCopy, FrameIsCentredOnTheSurfaceAndNothingElseIsWritten) {
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.frameWidth << " x " << c.frameHeight << " on " << c.surfaceWidth
                                           << " x " << c.surfaceHeight);
-        const auto frame = RandomFrame(c.frameWidth, c.frameHeight, 2);
+        const auto frame = RandomPixels(static_cast<std::size_t>(c.frameWidth * c.frameHeight), 2, 0x00FFFFFFu);
         GuardedSurface guarded = MakeSurface(c.surfaceWidth, c.surfaceHeight);
         std::vector<std::uint8_t> expected = guarded.bytes;
         for (std::int32_t y = 0; y < c.rows.length; ++y) {
@@ -65,7 +59,7 @@ TEST(FrameCopy, FrameIsCentredOnTheSurfaceAndNothingElseIsWritten) {
 }
 
 TEST(FrameCopy, EmptyFrameOrSurfaceWritesNothing) {
-    const auto frame = RandomFrame(4, 4, 4);
+    const auto frame = RandomPixels(4 * 4, 4, 0x00FFFFFFu);
     for (const auto& [frameWidth, frameHeight, surfaceWidth, surfaceHeight] :
          {std::array{4, 0, 4, 4}, std::array{0, 4, 4, 4}, std::array{4, 4, 0, 4},
           std::array{4, 4, 4, 0}, std::array{-4, 4, 4, 4}}) {

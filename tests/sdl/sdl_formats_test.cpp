@@ -3,8 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <random>
 #include <vector>
+
+#include "tests/test_support.h"
 
 namespace {
 
@@ -24,9 +25,7 @@ Uint32 ReadPixelValue(const std::uint8_t* at, int bytesPerPixel) {
 }
 
 TEST(SurfaceConverter, WritesWhatSdlMeansByEachLayout) {
-    std::mt19937 random(7);
-    std::vector<std::uint32_t> row(64);
-    for (auto& pixel : row) pixel = random() & 0x00FFFFFFu;
+    std::vector<std::uint32_t> row = RandomPixels(64, 7, 0x00FFFFFFu);
     row[0] = 0x00FFFFFF;
     row[1] = 0x00FF0000;
     row[2] = 0x000000FF;

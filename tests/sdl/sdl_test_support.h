@@ -7,12 +7,12 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <random>
 #include <vector>
 
 #include "app/scene.h"
 #include "display/screen.h"
 #include "display/sdl/sdl_screen.h"
+#include "tests/test_support.h"
 
 constexpr std::int32_t kTestWidth = 640;
 constexpr std::int32_t kTestHeight = 480;
@@ -39,11 +39,8 @@ inline SDL_Window* TheWindow() {
     return nullptr;
 }
 
-inline std::vector<std::uint32_t> RandomFrame(unsigned seed) {
-    std::mt19937 random(seed);
-    std::vector<std::uint32_t> frame(static_cast<std::size_t>(kTestWidth * kTestHeight));
-    for (auto& pixel : frame) pixel = random() & 0x00FFFFFFu;
-    return frame;
+inline std::vector<std::uint32_t> RandomFrame(std::uint32_t seed) {
+    return RandomPixels(kTestWidth * kTestHeight, seed, 0x00FFFFFFu);
 }
 
 inline void PushKeyDown(SDL_Keycode key) {
