@@ -6,16 +6,18 @@
 #
 #   web_frame_step.sh [ROUNDS]     (5 by default)
 # Needs build/wasm/web (wasm preset) and build/release/bench/demo_frame_bench.
-# Each round takes each figure when it is least disturbed by the machine's
-# other work: the page's is the lowest of eight readings of its own frame-step
-# line (each the mean of its last 30 frames), a second apart after 4 s of
-# running; the native one the fastest of five repetitions of the frame
-# benchmark's FrameStep.
+# Both time the same work: the frame step without the conversion for the
+# screen, for the native benchmark's seed, averaged over whole turns (the
+# step's cost changes with the torus's angle). Each round takes each figure
+# when it is least disturbed by the machine's other work: the page's is the
+# lowest of eight readings of its own frame-step line (each the mean of its
+# last 360 frames, one turn), a second apart after 7 s of running; the native
+# one the fastest of five repetitions of the frame benchmark's FrameStep.
 set -euo pipefail
 
 rounds=${1:-5}
 root=$(cd "$(dirname "$0")/.." && pwd)
-page="file://${root}/build/wasm/web/index.html?seed=1"
+page="file://${root}/build/wasm/web/index.html?seed=12345"  # frame_bench.cpp's kSeed
 bench="${root}/build/release/bench/demo_frame_bench"
 [ -f "${root}/build/wasm/web/index.html" ] || { echo "web-frame-step: build the wasm preset first"; exit 1; }
 [ -x "${bench}" ] || { echo "web-frame-step: build demo_frame_bench in the release preset first"; exit 1; }
@@ -35,7 +37,7 @@ native_steps() {
 page_steps() {
   rm -rf "${work}/$1"
   python3 "${root}/tests/web/page_browser.py" "$1" "${work}/$1" \
-    step "${page}" 4 step "${page}&build=plain" 4 |
+    step "${page}" 7 step "${page}&build=plain" 7 |
     sed -n "s/^step .*: frame step \([0-9.]*\) ms (\([a-zA-Z]*\) build)$/$1-\2 \1/p" | tr 'A-Z' 'a-z'
 }
 
