@@ -1,23 +1,7 @@
 # Cross build for 32-bit Windows with Debian's MinGW-w64 compilers.
-set(CMAKE_SYSTEM_NAME Windows)
+set(MINGW_TRIPLET i686-w64-mingw32)
 set(CMAKE_SYSTEM_PROCESSOR x86)
-
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-
-# Headers and libraries (zlib among them) come from the MinGW tree only.
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-# The programs must run with nothing beside them: the C++ runtime, libgcc and
-# zlib are linked in; only system DLLs are imported. main() gives the console
-# subsystem.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
-set(ZLIB_USE_STATIC_LIBS ON CACHE BOOL "Link zlib statically")
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)
 
 # Windows may call a window procedure with the stack aligned to 4 bytes only,
 # while the code the procedure reaches keeps SSE2 values on the stack and
