@@ -57,5 +57,16 @@ for column in native-plain native-sse2 native-plain-cpu native-sse2-cpu native-p
     awk -v c="${column}" '{ v[NR] = $1 } END {
       if (NR == 0) { printf "%-18s %8s %8s\n", c, "-", "-"; exit }
       m = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
-      printf "%-18s %8.3f %8.3f\n", c, m, v[1] }'
+      printf "%-18s %8.3f %8.3f\n", c, m, v[1] }' | tee -a "${work}/table"
+done
+
+# The page's SIMD build as a share of the native plain step, back to back and
+# paced as the page runs; the aim is 0.80 or less.
+echo
+for engine in chromium firefox; do
+  for native in native-plain native-plain-paced; do
+    awk -v page="${engine}-simd" -v native="${native}" '$1 == page { p = $2; pm = $3 } $1 == native { n = $2; nm = $3 }
+      END { if (n > 0 && p > 0) printf "%s / %s: %.2f (medians), %.2f (minima)\n", page, native, p / n, pm / nm }' \
+      "${work}/table"
+  done
 done
