@@ -12,6 +12,7 @@
 
 #include "display/converters.h"
 #include "tests/pixel_reference.h"
+#include "tests/level_fixture.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -76,7 +77,7 @@ std::vector<const PixelLayout*> AllLayouts() {
 
 using LevelAndLayout = std::tuple<SimdLevel, const PixelLayout*>;
 
-class RowConverterTest : public ::testing::TestWithParam<LevelAndLayout> {};
+class RowConverterTest : public AtBuiltLevel<LevelAndLayout> {};
 
 TEST_P(RowConverterTest, MatchesTheLayoutAtEveryLengthAndAlignmentAndWritesNothingElse) {
     const auto [level, layout] = GetParam();
@@ -106,7 +107,7 @@ std::string LevelAndLayoutName(const ::testing::TestParamInfo<LevelAndLayout>& i
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryLevelAndLayout, RowConverterTest,
-                         ::testing::Combine(::testing::ValuesIn(RunnableSimdLevels()),
+                         ::testing::Combine(::testing::ValuesIn(BuiltSimdLevels()),
                                             ::testing::ValuesIn(AllLayouts())),
                          LevelAndLayoutName);
 

@@ -17,6 +17,7 @@
 #include "geometry/sine_cosine.h"
 #include "geometry/torus.h"
 #include "geometry/transform.h"
+#include "tests/level_fixture.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -311,8 +312,8 @@ TEST(Normals, AFaceNamingAVertexTwiceCountsOnce) {
 }
 
 // Every level's path, not only the one this machine would choose.
-class TransformAt : public ::testing::TestWithParam<SimdLevel> {};
-INSTANTIATE_TEST_SUITE_P(Levels, TransformAt, ::testing::ValuesIn(RunnableSimdLevels()),
+class TransformAt : public AtBuiltLevel<> {};
+INSTANTIATE_TEST_SUITE_P(Levels, TransformAt, ::testing::ValuesIn(BuiltSimdLevels()),
                          [](const auto& test) { return SimdLevelTestName(test.param); });
 
 void TransformAtLevel(SimdLevel level, VertexArray& vertices, const Matrix4& m) {
@@ -359,7 +360,7 @@ TEST_P(TransformAt, NormalsGetTheTranslationToo) {
 }
 
 // Every level above plain against the plain path; none where that is all there is.
-class FastTransform : public ::testing::TestWithParam<SimdLevel> {};
+class FastTransform : public AtBuiltLevel<> {};
 INSTANTIATE_TEST_SUITE_P(Levels, FastTransform, ::testing::ValuesIn(FastSimdLevels()),
                          [](const auto& test) { return SimdLevelTestName(test.param); });
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(FastTransform);
@@ -440,8 +441,8 @@ SortedSlots SortAtLevel(SimdLevel level, KeyedMesh mesh) {
 
 }  // namespace
 
-class DepthSortAt : public ::testing::TestWithParam<SimdLevel> {};
-INSTANTIATE_TEST_SUITE_P(Levels, DepthSortAt, ::testing::ValuesIn(RunnableSimdLevels()),
+class DepthSortAt : public AtBuiltLevel<> {};
+INSTANTIATE_TEST_SUITE_P(Levels, DepthSortAt, ::testing::ValuesIn(BuiltSimdLevels()),
                          [](const auto& test) { return SimdLevelTestName(test.param); });
 
 TEST_P(DepthSortAt, EqualKeysEndInTheQuicksortsOwnOrder) {
@@ -511,7 +512,7 @@ TEST_P(DepthSortAt, RandomKeysGiveASortedPermutationMovingOnlyTwoFields) {
     }
 }
 
-class FastDepthSort : public ::testing::TestWithParam<SimdLevel> {};
+class FastDepthSort : public AtBuiltLevel<> {};
 INSTANTIATE_TEST_SUITE_P(Levels, FastDepthSort, ::testing::ValuesIn(FastSimdLevels()),
                          [](const auto& test) { return SimdLevelTestName(test.param); });
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(FastDepthSort);

@@ -16,6 +16,7 @@
 #include "raster/gouraud.h"
 #include "raster/gouraud_fast.h"
 #include "raster/mesh_renderer.h"
+#include "tests/level_fixture.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -428,7 +429,7 @@ ScreenTriangle RandomTriangle(std::mt19937& random) {
     return {x[0], y[0], x[1], y[1], x[2], y[2], c[0], c[1], c[2]};
 }
 
-class FastPaths : public ::testing::TestWithParam<SimdLevel> {
+class FastPaths : public AtBuiltLevel<> {
 protected:
     // The plain fill (GouraudTriangle one by one) into `expected`, the level's into `actual`.
     void FillBoth(FrameBuffer& expected, FrameBuffer& actual, const std::vector<ScreenTriangle>& triangles) {

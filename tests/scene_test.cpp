@@ -16,6 +16,7 @@
 #include "app/floating_point.h"
 #include "app/random.h"
 #include "app/scene.h"
+#include "tests/level_fixture.h"
 #include "tests/test_support.h"
 #include "tools/frame_files.h"
 
@@ -160,7 +161,7 @@ void ExpectFramesMatchRecording(std::int32_t seed, SimdLevel level) {
 
 using LevelAndSeed = std::tuple<SimdLevel, std::int32_t>;
 
-class WholeFrames : public ::testing::TestWithParam<LevelAndSeed> {};
+class WholeFrames : public AtBuiltLevel<LevelAndSeed> {};
 
 // Every level this build has code for, each named in the test's name; a level
 // this processor lacks (or DEMO_SIMD caps) is skipped, and says so.
@@ -177,9 +178,5 @@ INSTANTIATE_TEST_SUITE_P(EveryLevel, WholeFrames,
 // stored as float) moves only a few frames in hundreds: hence a whole turn.
 TEST_P(WholeFrames, MatchTheRecordedTurn) {
     const auto [level, seed] = GetParam();
-    if (level > ChosenSimdLevel()) {
-        GTEST_SKIP() << "level " << SimdLevelName(level) << " not run: this processor runs at most "
-                     << SimdLevelName(ChosenSimdLevel()) << " (DEMO_SIMD, if set, caps it)";
-    }
     ExpectFramesMatchRecording(seed, level);
 }

@@ -72,9 +72,9 @@ inline std::vector<SimdLevel> BuiltSimdLevels() {
 }
 
 // The levels with a path to hold against the plain one: every level this
-// machine runs but Plain, which is the reference itself.
+// build has but Plain, which is the reference itself.
 inline std::vector<SimdLevel> FastSimdLevels() {
-    std::vector<SimdLevel> levels = RunnableSimdLevels();
+    std::vector<SimdLevel> levels = BuiltSimdLevels();
     levels.erase(levels.begin());
     return levels;
 }
