@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "display/converters.h"
-#include "tests/pixel_reference.h"
 #include "tests/level_fixture.h"
+#include "tests/pixel_reference.h"
 #include "tests/test_support.h"
 
 namespace {
