@@ -24,7 +24,7 @@ constexpr std::size_t kFramePixels = kFramePixelCount;
 
 std::size_t RowBytes(const BenchLayout& layout) { return kRowPixels * layout.bytesPerPixel; }
 
-void ConvertRows(const BenchLayout& layout, const FrameBuffer& frame, std::uint8_t* destination) {
+void ConvertFrame(const BenchLayout& layout, const FrameBuffer& frame, std::uint8_t* destination) {
     for (std::size_t row = 0; row < static_cast<std::size_t>(kFrameHeight); ++row) {
         layout.converter(frame.pixels.data() + row * kRowPixels, destination + row * RowBytes(layout),
                          kFrameWidth);
@@ -89,7 +89,7 @@ const BenchLayout kBenchLayouts[8] = {
 
 FrameConversion MakeRowConverterConversion(const BenchLayout& layout, const FrameBuffer& frame,
                                            std::uint8_t* destination) {
-    return [&layout, &frame, destination] { ConvertRows(layout, frame, destination); };
+    return [&layout, &frame, destination] { ConvertFrame(layout, frame, destination); };
 }
 FrameConversion MakePlainLoopConversion(const BenchLayout& layout, const FrameBuffer& frame,
                                         std::uint8_t* destination) {
