@@ -1,4 +1,4 @@
-// Integer Gouraud fills: the only code that writes pixels into the frame.
+// Integer Gouraud fills: all the drawing into the frame (its clear writes it too).
 #pragma once
 
 #include <cstddef>
