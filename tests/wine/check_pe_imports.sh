@@ -3,13 +3,15 @@
 # imports from system DLLs only (the C++ runtime, libgcc and zlib are linked
 # in; DirectDraw is loaded at run time, never imported).
 #
-#   check_pe_imports.sh EXE DLL...    the DLLs EXE may import, in any order
+#   check_pe_imports.sh PRESET EXE DLL...    the DLLs EXE, built by PRESET, may
+#                                            import, in any order
 set -euo pipefail
 
-exe=$1
-shift
+preset=$1
+exe=$2
+shift 2
 if [ ! -f "${exe}" ]; then
-  echo "FAIL: ${exe} is not built; run: cmake --preset mingw && cmake --build --preset mingw"
+  echo "FAIL: ${exe} is not built; run: cmake --preset ${preset} && cmake --build --preset ${preset}"
   exit 1
 fi
 
