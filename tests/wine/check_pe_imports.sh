@@ -13,9 +13,12 @@ preset=$1
 exe=$2
 shift 2
 [ -f "${exe}" ] || fail "${exe} is not built; run: cmake --preset ${preset} && cmake --build --preset ${preset}"
-command -v i686-w64-mingw32-objdump >/dev/null ||
-  fail "i686-w64-mingw32-objdump is missing; install the Debian package binutils-mingw-w64-i686"
-headers=$(i686-w64-mingw32-objdump -p "${exe}")
+case "${preset}" in
+  mingw64) objdump=x86_64-w64-mingw32-objdump package=binutils-mingw-w64-x86-64 ;;
+  *) objdump=i686-w64-mingw32-objdump package=binutils-mingw-w64-i686 ;;
+esac
+command -v "${objdump}" >/dev/null || fail "${objdump} is missing; install the Debian package ${package}"
+headers=$("${objdump}" -p "${exe}")
 subsystem=$(echo "${headers}" | awk '$1 == "Subsystem" { print $2 }')
 [ "${subsystem}" = 00000003 ] || fail "subsystem ${subsystem}, wanted 3 (console)"
 
