@@ -15,10 +15,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
-# The Windows build that Wine can run on this kernel.
+# The Windows build whose program the Wine soak runs on this kernel.
 source scripts/wine_build.sh
-cmake --preset "${wine_preset}" >/dev/null
-cmake --build --preset "${wine_preset}"
+cmake --preset "${wine_soak_preset}" >/dev/null
+cmake --build --preset "${wine_soak_preset}"
 # The soak preset's own build folder (build/soak), so that the long runs never
 # stay behind in the debug build's tests.
 cmake --preset soak "${wine_cmake_args[@]}" \

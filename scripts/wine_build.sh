@@ -12,6 +12,7 @@
 #   wine_route_note  what that means, for the test command's start and end
 #   wine_preset      the preset whose programs the Wine tests run
 #   wine_loader      the Wine loader that runs them
+#   wine_soak_preset the preset whose windowed program the Wine soak runs
 #   wine_cmake_args  the debug preset's settings that point the tests at them
 #   no_32bit_reason  empty where 32-bit programs run, else the kernel's answer
 
@@ -30,6 +31,7 @@ i386_emulator() {
 }
 
 no_32bit_reason=
+wine_soak_preset=
 wine_soak_args=(-DDEMO_WINE_SOAK_BUILD_DIR= -DDEMO_WINE_SOAK_LOADER=)
 if /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
   wine_preset=mingw
@@ -39,6 +41,7 @@ if /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
     wine_route_note="the Wine tests run the 32-bit Windows programs (mingw) emulated by ${emulator}"
     # The emulator's own translation buffers would swamp the soak's memory
     # figure: it runs the 64-bit build, natively.
+    wine_soak_preset=mingw64
     wine_soak_args=(-DDEMO_WINE_SOAK_BUILD_DIR="${PWD}/build/mingw64" -DDEMO_WINE_SOAK_LOADER=/usr/lib/wine/wine64)
   else
     wine_route=native
@@ -53,5 +56,6 @@ else
 the Wine tests (wine.*) run the 64-bit Windows build (${wine_preset}) under ${wine_loader};
 the 32-bit .exe files are built and checked without Wine (windows.*)"
 fi
+wine_soak_preset=${wine_soak_preset:-${wine_preset}}
 wine_cmake_args=(-DDEMO_WINE_BUILD_DIR="${PWD}/build/${wine_preset}" -DDEMO_WINE_LOADER="${wine_loader}"
   "${wine_soak_args[@]}")
