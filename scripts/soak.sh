@@ -2,7 +2,7 @@
 # The long runs: demo-windowed (SDL) on Xvfb for SOAK_SECONDS (default 300)
 # and demo-windowed.exe under Wine for WINE_SOAK_SECONDS (default 900),
 # resident memory sampled every second. The test command runs the same tests
-# for 20 seconds each.
+# for 20 seconds each. The lengths' defaults are the soak preset's.
 #
 # Under Wine the resident set climbs for about nine minutes while Wine's
 # DirectDraw present path touches one 8 MiB block of its own a little more
@@ -15,20 +15,21 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
-# The Windows build that Wine can run on this kernel.
+# The Windows build whose program the Wine soak runs on this kernel.
 source scripts/wine_build.sh
-cmake --preset "${wine_preset}" >/dev/null
-cmake --build --preset "${wine_preset}"
-cmake --preset debug "${wine_cmake_args[@]}" -DDEMO_SOAK_SECONDS="${SOAK_SECONDS:-300}" \
-  -DDEMO_WINE_SOAK_SECONDS="${WINE_SOAK_SECONDS:-900}" \
-  -DDEMO_WINE_SOAK_SETTLE_SECONDS="${WINE_SOAK_SETTLE_SECONDS:-600}" >/dev/null
-cmake --build --preset debug
+cmake --preset "${wine_soak_preset}" >/dev/null
+cmake --build --preset "${wine_soak_preset}"
+# The soak preset's own build folder (build/soak), so that the long runs never
+# stay behind in the debug build's tests.
+cmake --preset soak "${wine_cmake_args[@]}" \
+  ${SOAK_SECONDS:+"-DDEMO_SOAK_SECONDS=${SOAK_SECONDS}"} \
+  ${WINE_SOAK_SECONDS:+"-DDEMO_WINE_SOAK_SECONDS=${WINE_SOAK_SECONDS}"} \
+  ${WINE_SOAK_SETTLE_SECONDS:+"-DDEMO_WINE_SOAK_SETTLE_SECONDS=${WINE_SOAK_SETTLE_SECONDS}"} >/dev/null
+cmake --build --preset soak
 log=$(mktemp)
 status=0
-ctest --preset debug -L soak --verbose >"${log}" 2>&1 || status=$?
+ctest --preset soak >"${log}" 2>&1 || status=$?
 # The figures: frames, memory samples, and each test's result.
 grep -E -- 'frames presented|resident memory|passed|FAIL|Test +#|tests passed' "${log}" || true
 rm -f "${log}"
-# Put the short runs back for the test command.
-cmake --preset debug -DDEMO_SOAK_SECONDS=20 -DDEMO_WINE_SOAK_SECONDS=20 -DDEMO_WINE_SOAK_SETTLE_SECONDS=5 >/dev/null
 exit "${status}"

@@ -21,6 +21,11 @@ source "$(dirname "${BASH_SOURCE[0]}")/check.sh"
 xvfb_pid=
 program_pid=
 exit_code= # of the program, set by wait_for_exit
+# The waits below whose limits are the harness's own (a window, the torus, a
+# change or a still picture, the cursor) allow wait_scale times as long, and a
+# still picture is one that holds for wait_scale half-seconds. A test whose
+# program runs several times slower (under CPU emulation) raises it.
+wait_scale=1
 wine_used=
 
 cleanup() {
@@ -113,7 +118,7 @@ start_program() {
 }
 
 program_window() {
-  "${X11_TEST_HELPER}" window-of-pid "${program_pid}" 30000 ||
+  "${X11_TEST_HELPER}" window-of-pid "${program_pid}" $((30000 * wait_scale)) ||
     fail "no window of the program appeared"
 }
 
@@ -202,15 +207,15 @@ expect_torus() {
 
 # wait_for_torus X Y W H NAME: polls screenshots until the torus shows there.
 wait_for_torus() {
-  local x=$1 y=$2 w=$3 h=$4 name=$5 png
-  for attempt in $(seq 100); do
+  local x=$1 y=$2 w=$3 h=$4 name=$5 png tries=$((100 * wait_scale))
+  for attempt in $(seq "${tries}"); do
     png=$(shoot "${name}")
     if [ "$(coloured "${png}" $((x + w / 4)) $((y + h / 4)) $((w / 2)) $((h / 2)))" -ge "${least_torus}" ]; then
       expect_torus "${png}" "${x}" "${y}" "${w}" "${h}"
       torus_box="${x} ${y} ${w} ${h}"
       return 0
     fi
-    [ "${attempt}" -lt 100 ] || break
+    [ "${attempt}" -lt "${tries}" ] || break
     expect_running "before the torus showed"
     sleep 0.1
   done
@@ -222,12 +227,12 @@ wait_for_torus() {
 # key or a change of focus this is the proof that the program went on drawing
 # (and so read its input) and did not end over it.
 expect_spinning() {
-  local name=$1 first second count
+  local name=$1 first second count tries=$((100 * wait_scale))
   [ -n "${torus_box}" ] || fail "expect_spinning needs wait_for_torus first"
   first=$(shoot "${name}-a")
   # shellcheck disable=SC2086
   expect_torus "${first}" ${torus_box}
-  for attempt in $(seq 100); do
+  for attempt in $(seq "${tries}"); do
     sleep 0.1
     second=$(shoot "${name}-b")
     count=$(differing "${first}" "${second}")
@@ -238,27 +243,28 @@ expect_spinning() {
       note "spinning: ${count} pixels changed, still running"
       return 0
     fi
-    [ "${attempt}" -lt 100 ] || break
+    [ "${attempt}" -lt "${tries}" ] || break
   done
-  fail "the picture did not change in 10 s"
+  fail "the picture did not change in $((tries / 10)) s"
 }
 
-# wait_until_still NAME: polls until two screenshots half a second apart are
-# the same.
+# wait_until_still NAME: polls until two screenshots half a second apart
+# (wait_scale half-seconds) are the same.
 wait_until_still() {
-  local name=$1 first second count
-  for attempt in $(seq 20); do
+  local name=$1 first second count tries=$((20 * wait_scale)) apart
+  apart="$((wait_scale / 2)).$((wait_scale % 2 * 5))"
+  for attempt in $(seq "${tries}"); do
     first=$(shoot "${name}-a")
-    sleep 0.5
+    sleep "${apart}"
     second=$(shoot "${name}-b")
     count=$(differing "${first}" "${second}")
     if [ "${count}" -eq 0 ]; then
-      note "still: nothing changed in half a second"
+      note "still: nothing changed in ${apart} s"
       return 0
     fi
-    [ "${attempt}" -lt 20 ] || break
+    [ "${attempt}" -lt "${tries}" ] || break
   done
-  fail "the picture kept changing (${count} pixels in half a second)"
+  fail "the picture kept changing (${count} pixels in ${apart} s)"
 }
 
 geometry() { "${X11_TEST_HELPER}" geometry "$1"; }
@@ -278,13 +284,13 @@ focus() {
 click_at() { xdotool mousemove "$1" "$2" click 1; }
 
 wait_for_hidden_cursor() {
-  local report
-  for attempt in $(seq 100); do
+  local report tries=$((100 * wait_scale))
+  for attempt in $(seq "${tries}"); do
     if report=$("${X11_TEST_HELPER}" cursor-hidden); then
       note "${report}"
       return 0
     fi
-    [ "${attempt}" -lt 100 ] || break
+    [ "${attempt}" -lt "${tries}" ] || break
     sleep 0.05
   done
   fail "the cursor still shows: ${report}"

@@ -2,7 +2,9 @@
 # scripts/install-deps.sh against a package mirror in mid-sync, with stand-ins
 # for apt-get, dpkg-query, sudo and sleep first on PATH: the update fails the
 # way a syncing mirror makes it fail, and the script must retry, go on to the
-# install, and name what it could not install.
+# install, and name what it could not install. Then its emulation set-up
+# against a stand-in binfmt_misc folder: it registers an architecture only
+# where no entry has it, and touches no other entry.
 #   install_deps_test.sh SCRIPT
 set -u
 script=$1
@@ -38,7 +40,15 @@ cat >"$standins/dpkg-query" <<'EOF'
 #!/usr/bin/env bash
 package=${!#}
 grep -qx "$package" "$STANDIN_STATE/missing" && exit 1
-printf 'install ok installed'
+case "$*" in
+  *Version*) printf '1:10.0.2' ;;
+  *) printf 'install ok installed' ;;
+esac
+EOF
+cat >"$standins/mount" <<'EOF'
+#!/usr/bin/env bash
+echo "mount: permission denied" >&2
+exit 32
 EOF
 cat >"$standins/sleep" <<'EOF'
 #!/usr/bin/env bash
@@ -87,6 +97,50 @@ check "install fails: exit non-zero (got $status)" test "$status" -ne 0
 check "install fails: names the packages ($(grep 'could not' "$work/out"))" \
   grep -q 'could not install: libsdl2-dev zlib1g-dev$' "$work/out"
 check "install fails: says the mirror may be mid-sync" grep -q 'mirror may be mid-sync' "$work/out"
+[ "$failures" -eq 0 ] || { echo "--- script output:"; cat "$work/out"; }
+
+# run_emulate ARCH: the emulation set-up alone, qemu-user 10 taken as
+# installed, against the folder $binfmt; its output goes to $work/out.
+binfmt=$work/binfmt_misc
+run_emulate() {
+  : >"$STANDIN_STATE/calls"
+  : >"$STANDIN_STATE/missing"
+  INSTALL_DEPS_BINFMT=$binfmt PATH=$standins:$PATH timeout 20 bash "$script" --emulate "$1" >"$work/out" 2>&1
+  status=$?
+}
+one_line() { test "$(grep -c "$1" "$work/out")/$(wc -l <"$work/out")" = 1/1; }
+mkdir -p "$binfmt"
+: >"$binfmt/register"
+echo enabled >"$binfmt/status"
+printf 'enabled\ninterpreter /usr/bin/qemu-i386-static\nflags: OCF\noffset 0\nmagic 7f454c4601010100000000000000000002000300\nmask fffffffffffefe00fffffffffffffffffeffffff\n' >"$binfmt/i386-by-hand"
+printf 'enabled\ninterpreter /usr/bin/python3\nflags: \nextension .py\n' >"$binfmt/python"
+printf 'enabled\ninterpreter /usr/bin/qemu-x86_64\nflags: F\noffset 0\nmagic 7f454c4602010100000000000000000002003e00\nmask fffffffffffefe00fffffffffffffffffeffffff\n' >"$binfmt/x86_64"
+cp -r "$binfmt" "$work/binfmt_before"
+aarch64_entry=':qemu-aarch64:M::\x7fELF\x02\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\xb7\x00:\xff\xff\xff\xff\xff\xff\xff\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-aarch64:F'
+
+# An entry for 32-bit x86 under another name: nothing registered, one line.
+run_emulate i386
+check "i386 present: exit 0 (got $status; $(cat "$work/out"))" test "$status" -eq 0
+check "i386 present: nothing registered (got '$(cat "$binfmt/register")')" test ! -s "$binfmt/register"
+check "i386 present: one line naming the entry ($(cat "$work/out"))" one_line 'i386-by-hand.*left as it is'
+
+# aarch64 missing, beside another 64-bit machine's entry: registered with its
+# own magic; no other entry changed.
+run_emulate aarch64
+check "aarch64 missing: exit 0 (got $status; $(cat "$work/out"))" test "$status" -eq 0
+check "aarch64 missing: its entry registered (got '$(cat "$binfmt/register")')" \
+  test "$(cat "$binfmt/register")" = "$aarch64_entry"
+check "aarch64 missing: one line saying so ($(cat "$work/out"))" one_line 'aarch64 programs now run under'
+check "aarch64 missing: the other entries untouched" diff -r -x register "$work/binfmt_before" "$binfmt"
+check "aarch64 missing: no apt-get, qemu-user 10 being there (got $(cat "$STANDIN_STATE/calls"))" \
+  test ! -s "$STANDIN_STATE/calls"
+
+# No binfmt_misc, and it cannot be mounted: says so, fails, installs nothing.
+rm -rf "$binfmt"
+run_emulate i386
+check "no binfmt_misc: exit non-zero (got $status)" test "$status" -ne 0
+check "no binfmt_misc: says it cannot be mounted ($(cat "$work/out"))" grep -q 'binfmt_misc cannot be mounted' "$work/out"
+check "no binfmt_misc: no apt-get (got $(cat "$STANDIN_STATE/calls"))" test ! -s "$STANDIN_STATE/calls"
 [ "$failures" -eq 0 ] || { echo "--- script output:"; cat "$work/out"; }
 
 finish install-deps

@@ -8,8 +8,12 @@
 #include <filesystem>
 
 #ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
 #include <fcntl.h>
 #include <io.h>
+#include <windows.h>
 #endif
 
 namespace {
@@ -87,18 +91,33 @@ std::optional<std::string> WriteWholeFile(const std::string& path, const Bytes& 
 
 int WriteToStandardOutput(const Bytes& bytes) {
 #ifdef _WIN32
-    _doserrno = 0;  // the C runtime sets it only when a system call fails
-    const int error = WriteAndFlush(stdout, bytes);
-    return error == 0 ? 0 : StandardOutputWriteError(error, _doserrno);
+    // The system's own writes, a short one followed by the rest: the C runtime
+    // takes a short write for a failure with no system error beneath it, and a
+    // short write is how Wine reports a reader that closes the pipe part-way
+    // through a frame. The write after it then fails with the pipe's error.
+    const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    for (std::size_t done = 0; done < bytes.size();) {
+        const auto piece = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
+        DWORD written = 0;
+        if (WriteFile(out, bytes.data() + done, piece, &written, nullptr) == 0) {
+            return StandardOutputWriteError(EIO, GetLastError());
+        }
+        if (written == 0) return EIO;
+        done += written;
+    }
+    return 0;
 #else
     return WriteAndFlush(stdout, bytes);
 #endif
 }
 
 int StandardOutputWriteError(int error, unsigned long systemError) {
-    constexpr unsigned long kBrokenPipe = 109;  // ERROR_BROKEN_PIPE: the reader's end is closed
-    constexpr unsigned long kNoData = 232;      // ERROR_NO_DATA: the pipe is being closed
-    return systemError == kBrokenPipe || systemError == kNoData ? EPIPE : error;
+    constexpr unsigned long kBrokenPipe = 109;   // ERROR_BROKEN_PIPE: the reader's end is closed
+    constexpr unsigned long kNoData = 232;       // ERROR_NO_DATA: the pipe is being closed
+    constexpr unsigned long kNotConnected = 233;  // ERROR_PIPE_NOT_CONNECTED: Wine's word for it
+    constexpr unsigned long kDiskFull = 112;     // ERROR_DISK_FULL
+    if (systemError == kBrokenPipe || systemError == kNoData || systemError == kNotConnected) return EPIPE;
+    return systemError == kDiskFull ? ENOSPC : error;
 }
 
 void PrepareStandardOutputForBytes() {

@@ -39,11 +39,12 @@ std::optional<std::string> WriteWholeFile(const std::string& path, const Bytes& 
 // PrepareStandardOutputForBytes once first.
 int WriteToStandardOutput(const Bytes& bytes);
 
-// The errno WriteToStandardOutput reports for a failed write: the C runtime's
-// own, except that a reader gone from a Windows pipe is EPIPE there too. The
-// Windows C runtime reports that write as EINVAL; only the system error beneath
-// it (ERROR_BROKEN_PIPE, or ERROR_NO_DATA while the pipe is being closed) tells
-// it from the others. systemError is 0 where the platform has none.
+// The errno WriteToStandardOutput reports for a failed write: error, except
+// that on Windows, where the write is the system's own and error is EIO, the
+// system error tells a reader gone from the pipe (ERROR_BROKEN_PIPE, or
+// ERROR_NO_DATA while the pipe is being closed, or under Wine
+// ERROR_PIPE_NOT_CONNECTED: EPIPE) and a full disk (ENOSPC) from the rest.
+// systemError is 0 where the platform has none.
 int StandardOutputWriteError(int error, unsigned long systemError);
 
 // Standard output in binary mode (Windows would turn \n into \r\n), and a

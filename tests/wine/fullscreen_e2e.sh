@@ -11,6 +11,9 @@
 #         DEPTH 16: 32 bits are refused. 32-bit Wine refuses 24 too, and 16
 #           is taken, converter rgb565; 64-bit Wine takes 24, converter
 #           rgb24, and shows the frames on the 5-6-5 screen itself.
+#   fullscreen_e2e.sh inactive-close DEPTH EXE
+#       once the torus shows, the focus is taken from its window: the program
+#       draws nothing while inactive; a close request then ends it with 0
 #   fullscreen_e2e.sh no-ddraw EXE
 #       with DirectDraw unavailable it ends at once with exit code -1 (255 as
 #       Wine reports it)
@@ -30,13 +33,44 @@ readonly kDumps=3
 expect_whole_screen() {
   local window=$1 geometry waited=0
   while geometry=$(geometry "${window}") && [ "${geometry}" != "0 0 640 480" ]; do
-    [ "${waited}" -lt 100 ] || fail "the window covers ${geometry} 10 s after it appeared, not the whole screen"
+    [ "${waited}" -lt $((100 * wait_scale)) ] ||
+      fail "the window covers ${geometry} $((10 * wait_scale)) s after it appeared, not the whole screen"
     expect_running "before its window covered the screen"
     sleep 0.1
     waited=$((waited + 1))
   done
   [ "${geometry}" = "0 0 640 480" ] || fail "the window's geometry cannot be read"
   note "the window covers the whole screen"
+}
+
+# The surface calls a frame makes (Restore, Lock, Flip) traced so far: while the
+# window is minimized Wine's Lock fails, so flips alone would stop either way.
+surface_calls() { grep -cE 'ddraw_surface1_(Restore|Lock|Flip)' "${program_err}" || true; }
+
+# expect_nothing_drawn_while_inactive WINDOW: with the focus taken from its
+# window the program is no longer the active application and draws nothing: a
+# second (wait_scale seconds under emulation) without a surface call in the
+# trace, while it runs on. (Wine's DirectDraw then minimizes the window, so it is not
+# made active again here.)
+expect_nothing_drawn_while_inactive() {
+  local before now quiet=0 tries=$((100 * wait_scale)) enough=$((10 * wait_scale))
+  focus "$1"
+  focus none
+  before=$(surface_calls)
+  for _ in $(seq "${tries}"); do
+    sleep 0.1
+    now=$(surface_calls)
+    if [ "${now}" -eq "${before}" ]; then
+      quiet=$((quiet + 1))
+      [ "${quiet}" -lt "${enough}" ] || break
+    else
+      quiet=0 before=${now}
+    fi
+  done
+  [ "${quiet}" -ge "${enough}" ] ||
+    fail "still drawing $((tries / 10)) s after its window lost the focus (${now} surface calls traced)"
+  expect_running "while inactive"
+  note "inactive: no surface call in $((enough / 10)) s, ${now} traced before"
 }
 
 uptime_seconds() { "${frame_match}" uptime | cut -d. -f1; }
@@ -151,11 +185,27 @@ scenario_spin() {
   note "${matches} of ${kDumps} screen dumps equal a ${format} frame"
 }
 
+# A close request ends it with 0, after it drew nothing while inactive.
+scenario_inactive_close() {
+  local window
+  start_xvfb "640x480x$1"
+  WINEDEBUG=-all,trace+ddraw start_windows_program "$2"
+  window=$(window_titled "${kTitle}" "${kStartSeconds}")
+  expect_whole_screen "${window}"
+  wait_for_torus 0 0 640 480 torus
+  [ "$(surface_calls)" -gt 0 ] || fail "the torus shows, but no surface call was traced"
+  expect_nothing_drawn_while_inactive "${window}"
+  "${X11_TEST_HELPER}" close "${window}"
+  expect_exit 0 "${kExitSeconds}" "a close request"
+  expect_quiet_console
+}
+
 case "${1:-}" in
   spin) scenario_spin "$2" "$3" "$4" ;;
+  inactive-close) scenario_inactive_close "$2" "$3" ;;
   no-ddraw) expect_no_ddraw_exit "$2" 640x480x24 ;;
   *)
-    echo "usage: fullscreen_e2e.sh spin DEPTH EXE FRAME_MATCH | no-ddraw EXE" >&2
+    echo "usage: fullscreen_e2e.sh spin DEPTH EXE FRAME_MATCH | inactive-close DEPTH EXE | no-ddraw EXE" >&2
     exit 2
     ;;
 esac
