@@ -151,5 +151,4 @@ check "no binfmt_misc: says it cannot be mounted ($(cat "$work/out"))" grep -q '
 check "no binfmt_misc: no apt-get (got $(cat "$STANDIN_STATE/calls"))" test ! -s "$STANDIN_STATE/calls"
 [ "$failures" -eq 0 ] || { echo "--- script output:"; cat "$work/out"; }
 
-echo "install-deps: $failures failure(s)"
-[ "$failures" -eq 0 ]
+finish install-deps

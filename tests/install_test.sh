@@ -19,10 +19,8 @@ if [ "$mode" = install ]; then
   done
   check "the installed demo-snapshot runs" "$work/prefix/bin/demo-snapshot" --help >/dev/null
 else
-  if [ ! -f "$build/CPackConfig.cmake" ]; then
-    echo "FAIL: no mingw build in $build; run: cmake --preset mingw && cmake --build --preset mingw"
-    exit 1
-  fi
+  [ -f "$build/CPackConfig.cmake" ] ||
+    fail "no mingw build in $build; run: cmake --preset mingw && cmake --build --preset mingw"
   # The package target writes the zip into the build folder.
   rm -f "$build"/*.zip
   status=0
@@ -30,7 +28,7 @@ else
   check "package target: exit $status, wanted 0 ($(tail -1 "$work/log"))" test "$status" -eq 0
   zips=("$build"/*.zip)
   check "one zip made" test -f "${zips[0]}" -a "${#zips[@]}" -eq 1
-  python3 - "${zips[0]}" <<'PY' || failures=$((failures + 1))
+  check "the zip's programs and README.txt" python3 - "${zips[0]}" <<'PY'
 import sys, zipfile
 names = {}
 with zipfile.ZipFile(sys.argv[1]) as archive:
@@ -52,5 +50,4 @@ sys.exit(1 if problems else 0)
 PY
 fi
 
-echo "$mode: $failures failure(s)"
-[ "$failures" -eq 0 ]
+finish "$mode"

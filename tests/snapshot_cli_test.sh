@@ -74,5 +74,4 @@ check "file-size limit: no CRC line for an unwritten frame" test ! -s "$work/out
 check "file-size limit: the older file is unharmed" test "$(cat "$work/limited.raw")" = older
 check "no partial files left" test -z "$(find "$work" -name '*.partial')"
 
-echo "snapshot CLI: $failures failure(s)"
-[ "$failures" -eq 0 ]
+finish "snapshot CLI"

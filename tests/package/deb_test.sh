@@ -14,27 +14,22 @@ tests=$(cd "$(dirname "$0")/.." && pwd)
 packaging=$(cd "$tests/../packaging" && pwd)
 source "$tests/check.sh"
 
-fail_now() {
-  echo "FAIL: $*"
-  exit 1
-}
-
 sudo_cmd=()
 [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo -n)
 for tool in dpkg-deb:dpkg lintian:lintian desktop-file-validate:desktop-file-utils man:man-db \
   apt-get:apt python3:python3; do
   command -v "${tool%%:*}" >/dev/null ||
-    fail_now "${tool%%:*} is missing: install ${tool#*:} (bash scripts/install-deps.sh)"
+    fail "${tool%%:*} is missing: install ${tool#*:} (bash scripts/install-deps.sh)"
 done
 [ "${#sudo_cmd[@]}" -eq 0 ] || "${sudo_cmd[@]}" true 2>/dev/null ||
-  fail_now "installing a package needs root: run as root or with password-less sudo"
+  fail "installing a package needs root: run as root or with password-less sudo"
 
 debs=("$build"/torus-demo_*.deb)
 [ -f "${debs[0]}" ] && [ "${#debs[@]}" -eq 1 ] ||
-  fail_now "want exactly one torus-demo_*.deb in $build, found: ${debs[*]}"
+  fail "want exactly one torus-demo_*.deb in $build, found: ${debs[*]}"
 deb=$(realpath "${debs[0]}")
 dpkg-query -W -f='${Status}' torus-demo 2>/dev/null | grep -q 'installed\|config-files' &&
-  fail_now "torus-demo is already installed here; this test would remove it (apt-get purge torus-demo first)"
+  fail "torus-demo is already installed here; this test would remove it (apt-get purge torus-demo first)"
 
 echo "== dpkg-deb -c $(basename "$deb")"
 dpkg-deb -c "$deb"
@@ -87,7 +82,7 @@ echo "== apt-get install $deb"
 DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq -o DPkg::Lock::Timeout=300 "$deb" >"$work/install" 2>&1
 code=$?
 grep -v '^N: Download is performed unsandboxed' "$work/install"
-[ "$code" -eq 0 ] || fail_now "apt-get install: exit $code"
+[ "$code" -eq 0 ] || fail "apt-get install: exit $code"
 dpkg-query -L torus-demo | sort >"$work/files"
 
 for program in demo-windowed demo-fullscreen demo-snapshot; do
@@ -153,18 +148,15 @@ while read -r path; do
   if [ -d "$path" ] && [ -n "$(ls -A "$path")" ]; then
     echo "$path" >>"$work/kept-folders"
   elif [ -e "$path" ]; then
-    echo "FAIL: left after removal: $path"
-    failures=$((failures + 1))
+    failure "left after removal: $path"
   fi
 done <"$work/files"
 if [ -s "$work/kept-folders" ]; then
   xargs dpkg-query -S <"$work/kept-folders" 2>/dev/null | sed 's/.*: //' | sort -u >"$work/shared-folders"
   for path in $(comm -23 <(sort "$work/kept-folders") "$work/shared-folders"); do
-    echo "FAIL: left after removal, no other package's: $path"
-    failures=$((failures + 1))
+    failure "left after removal, no other package's: $path"
   done
 fi
 check "the package listed its files" test -s "$work/files"
 
-echo "deb: $failures failure(s)"
-[ "$failures" -eq 0 ]
+finish deb

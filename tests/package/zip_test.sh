@@ -6,8 +6,9 @@
 #   zip_test.sh ZIP   the zip `cmake --build --preset mingw --target package` made
 set -u
 zip=$1
-[ -f "$zip" ] || { echo "FAIL: no $zip; build it with: cmake --preset mingw && cmake --build --preset mingw --target package"; exit 1; }
-command -v python3 >/dev/null || { echo "FAIL: python3 is missing: install python3 (bash scripts/install-deps.sh)"; exit 1; }
+source "$(dirname "$0")/../check.sh"
+[ -f "$zip" ] || fail "no $zip; build it with: cmake --preset mingw && cmake --build --preset mingw --target package"
+command -v python3 >/dev/null || fail "python3 is missing: install python3 (bash scripts/install-deps.sh)"
 
 python3 - "$zip" <<'PY'
 import sys, zipfile

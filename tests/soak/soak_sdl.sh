@@ -6,13 +6,13 @@
 #   soak_sdl.sh SECONDS
 seconds=${1:?seconds}
 E2E_NAME="soak-sdl"
-# shellcheck source=tests/sdl/e2e/lib.sh
-source "$(dirname "$0")/../sdl/e2e/lib.sh"
+# shellcheck source=tests/e2e_lib.sh
+source "$(dirname "$0")/../e2e_lib.sh"
 # shellcheck source=tests/soak/memory.sh
 source "$(dirname "$0")/memory.sh"
 : "${DEMO_WINDOWED:?}" "${DEMO_PRESENT_COUNTER:?}"
 
-export DEMO_PRESENT_COUNT_FILE="${work_dir}/presented"
+export DEMO_PRESENT_COUNT_FILE="${work}/presented"
 start_xvfb 1024x768x24
 LD_PRELOAD="${DEMO_PRESENT_COUNTER}" start_program "${DEMO_WINDOWED}"
 window=$(program_window)

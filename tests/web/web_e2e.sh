@@ -17,6 +17,8 @@
 # frame_crcs_seed*.txt. Pages, pictures and the browsers' logs are left in
 # ARTIFACTS_DIR.
 set -euo pipefail
+# shellcheck source=tests/check.sh
+source "$(dirname "$0")/../check.sh"
 
 data_dir=$2
 artifacts=$(realpath -m "$3")
@@ -24,21 +26,22 @@ here=$(dirname "$0")
 rm -rf "${artifacts}"
 mkdir -p "${artifacts}"
 if [[ "$1" == *.zip ]]; then
-  [ -f "$1" ] || { echo "web-e2e: no $1; build the wasm preset's web-zip target first"; exit 1; }
-  python3 -m zipfile -e "$1" "${artifacts}/unpacked" || { echo "web-e2e: cannot unpack $1"; exit 1; }
+  [ -f "$1" ] || fail "no $1; build the wasm preset's web-zip target first"
+  python3 -m zipfile -e "$1" "${artifacts}/unpacked" || fail "cannot unpack $1"
   web_dir="${artifacts}/unpacked/torus-demo-web"
 else
   web_dir=$(realpath "$1")
 fi
 for file in index.html index-plain.js index-simd.js; do
-  [ -f "${web_dir}/${file}" ] || { echo "web-e2e: no ${web_dir}/${file}; build the wasm preset first"; exit 1; }
+  [ -f "${web_dir}/${file}" ] || fail "no ${web_dir}/${file}; build the wasm preset first"
 done
 for tool in chromium firefox-esr python3 convert compare; do
-  command -v "${tool}" >/dev/null || { echo "web-e2e: no ${tool}; run scripts/install-deps.sh"; exit 1; }
+  command -v "${tool}" >/dev/null || fail "no ${tool}; run scripts/install-deps.sh"
 done
 server=
 cleanup() {
   [ -z "${server}" ] || { kill "${server}" 2>/dev/null; wait "${server}" 2>/dev/null || true; }
+  rm -rf "${work}"
 }
 trap cleanup EXIT
 
@@ -51,15 +54,9 @@ for _ in $(seq 100); do
   [ -n "${port}" ] && break
   sleep 0.1
 done
-[ -n "${port}" ] || { echo "web-e2e: the HTTP server did not start"; cat "${artifacts}/server.log"; exit 1; }
+[ -n "${port}" ] || { cat "${artifacts}/server.log"; fail "the HTTP server did not start"; }
 served="http://127.0.0.1:${port}/index.html"
 page="file://${web_dir}/index.html"
-
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
 
 # The browser's steps (see page_browser.py); a browser that cannot run them fails.
 run_browser() {
@@ -68,7 +65,7 @@ run_browser() {
   mkdir -p "${artifacts}/${engine}"
   timeout 900 python3 "${here}/page_browser.py" "${engine}" "${artifacts}/${engine}" "$@" \
     >"${artifacts}/${engine}/steps.log" ||
-    fail "${engine}: the browser did not run its steps (log: ${artifacts}/${engine}/browser.log)"
+    failure "${engine}: the browser did not run its steps (log: ${artifacts}/${engine}/browser.log)"
 }
 
 # check_crcs ENGINE NAME SEED BUILD: the page NAME.html listed the recorded
@@ -83,11 +80,11 @@ check_crcs() {
   equal=$(awk 'NR == FNR { want[FNR] = $0; next } $0 == want[FNR] { n++ } END { print n + 0 }' "${expected}" "${lines}")
   echo "${engine} ${name}: ${equal} of 360 frames equal the recorded CRCs (${count} lines on the page)"
   if [ "${equal}" -ne 360 ] || [ "${count}" -ne 360 ]; then
-    fail "${engine} ${name}: see ${lines} against ${expected}"
+    failure "${engine} ${name}: see ${lines} against ${expected}"
     diff "${expected}" "${lines}" | head -5 || true
   fi
-  grep -q '<title>done</title>' "${dom}" 2>/dev/null || fail "${engine} ${name}: the title never became done"
-  grep -q "data-build=\"${build}\"" "${dom}" 2>/dev/null || fail "${engine} ${name}: not drawn by the ${build} build"
+  grep -q '<title>done</title>' "${dom}" 2>/dev/null || failure "${engine} ${name}: the title never became done"
+  grep -q "data-build=\"${build}\"" "${dom}" 2>/dev/null || failure "${engine} ${name}: not drawn by the ${build} build"
 }
 
 # check_message ENGINE NAME TEXT: the page NAME.html shows TEXT instead of frames.
@@ -96,7 +93,7 @@ check_message() {
   if grep -qF "$3" "${dom}" 2>/dev/null; then
     echo "$1 $2: the page says \"$3\""
   else
-    fail "$1 $2: no message \"$3\" in ${dom}"
+    failure "$1 $2: no message \"$3\" in ${dom}"
   fi
 }
 
@@ -115,23 +112,23 @@ check_spin() {
   if [ -n "${title}" ] && [[ "${line}" == *"title '${title}' heading '${title}'"* ]]; then
     echo "${engine} live page: title '${title}'"
   else
-    fail "${engine} live page: no title, or a heading that differs ('${line}')"
+    failure "${engine} live page: no title, or a heading that differs ('${line}')"
   fi
   if [[ "${line}" =~ frame\ step\ [0-9.]+\ ms\ \(SIMD\ build\)$ ]]; then
     echo "${engine} live page: ${line##*: }"
   else
-    fail "${engine} live page: no frame-step line of the SIMD build ('${line}')"
+    failure "${engine} live page: no frame-step line of the SIMD build ('${line}')"
   fi
-  [ -s "${first}" ] && [ -s "${second}" ] || { fail "${engine}: no pictures of the live page"; return; }
+  [ -s "${first}" ] && [ -s "${second}" ] || { failure "${engine}: no pictures of the live page"; return; }
   local picture coloured moved
   for picture in "${first}" "${second}"; do
     coloured=$(coloured_pixels "${picture}")
     echo "${engine} ${picture##*/}: ${coloured} coloured pixels"
-    [ "${coloured}" -ge 5000 ] || fail "${engine}: no torus in ${picture}"
+    [ "${coloured}" -ge 5000 ] || failure "${engine}: no torus in ${picture}"
   done
   moved=$(compare -metric AE -fuzz 2% "${first}" "${second}" null: 2>&1 || true)
   echo "${engine} seed 1, one second apart: ${moved} pixels differ"
-  [[ "${moved}" =~ ^[0-9]+$ ]] && [ "${moved}" -ge 5000 ] || fail "${engine}: the torus does not spin (${first}, ${second})"
+  [[ "${moved}" =~ ^[0-9]+$ ]] && [ "${moved}" -ge 5000 ] || failure "${engine}: the torus does not spin (${first}, ${second})"
 }
 
 for engine in chromium firefox; do
@@ -155,7 +152,7 @@ for engine in chromium firefox; do
   # Seeded from the clock, as a visitor gets it.
   coloured=$(coloured_pixels "${out}/clock_first.png" 2>/dev/null || echo 0)
   echo "${engine} unseeded page: ${coloured} coloured pixels"
-  [ "${coloured}" -ge 5000 ] || fail "${engine}: no torus on the unseeded page (${out}/clock_first.png)"
+  [ "${coloured}" -ge 5000 ] || failure "${engine}: no torus on the unseeded page (${out}/clock_first.png)"
 done
 
 # A browser without WebAssembly SIMD: the page chooses the plain build itself.
@@ -166,5 +163,5 @@ run_browser chromium-nosimd \
 check_crcs chromium-nosimd seed2026 2026 plain
 check_message chromium-nosimd simd_asked "Cannot start: this browser has no WebAssembly SIMD for build=simd"
 
-[ "${failures}" -eq 0 ] || { echo "web-e2e: ${failures} failed; artifacts in ${artifacts}"; exit 1; }
-echo "web-e2e: all passed"
+echo "web-e2e: artifacts in ${artifacts}"
+finish web-e2e

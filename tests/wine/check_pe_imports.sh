@@ -5,24 +5,20 @@
 #
 #   check_pe_imports.sh EXE DLL...    the DLLs EXE may import, in any order
 set -euo pipefail
+# shellcheck source=tests/check.sh
+source "$(dirname "$0")/../check.sh"
 
 exe=$1
 shift
-if [ ! -f "${exe}" ]; then
-  echo "FAIL: ${exe} is not built; run: cmake --preset mingw && cmake --build --preset mingw"
-  exit 1
-fi
-
-command -v i686-w64-mingw32-objdump >/dev/null || {
-  echo "FAIL: i686-w64-mingw32-objdump is missing; install the Debian package binutils-mingw-w64-i686"
-  exit 1
-}
+[ -f "${exe}" ] || fail "${exe} is not built; run: cmake --preset mingw && cmake --build --preset mingw"
+command -v i686-w64-mingw32-objdump >/dev/null ||
+  fail "i686-w64-mingw32-objdump is missing; install the Debian package binutils-mingw-w64-i686"
 headers=$(i686-w64-mingw32-objdump -p "${exe}")
 subsystem=$(echo "${headers}" | awk '$1 == "Subsystem" { print $2 }')
-[ "${subsystem}" = 00000003 ] || { echo "FAIL: subsystem ${subsystem}, wanted 3 (console)"; exit 1; }
+[ "${subsystem}" = 00000003 ] || fail "subsystem ${subsystem}, wanted 3 (console)"
 
 imports=$(echo "${headers}" | awk '/DLL Name:/ { print toupper($3) }' | sort)
 allowed=$(printf '%s\n' "$@" | tr '[:lower:]' '[:upper:]' | sort)
 unexpected=$(comm -23 <(echo "${imports}") <(echo "${allowed}"))
 echo "imports: $(echo "${imports}" | tr '\n' ' ')"
-[ -z "${unexpected}" ] || { echo "FAIL: unexpected imports: ${unexpected}"; exit 1; }
+[ -z "${unexpected}" ] || fail "unexpected imports: ${unexpected}"

@@ -123,7 +123,7 @@ scenario_spin() {
   wait_for_torus 0 0 640 480 torus
   expect_spinning spin
   for ((i = 1; i <= kDumps; i++)); do
-    x_tool dump 0 0 640 480 "${work_dir}/screen${i}.raw"
+    x_tool dump 0 0 640 480 "${work}/screen${i}.raw"
     sleep 0.2
   done
   dumped=$(uptime_seconds)
@@ -139,13 +139,13 @@ scenario_spin() {
   local seeds
   seeds=$(likely_seeds "${started}" "${seen}" "${dumped}")
   note "looking for the screen among the ${format} frames of seeds ${seeds}"
-  (cd "${work_dir}" && "${frame_match}" find "${format}" "${seeds}" screen*.raw) \
+  (cd "${work}" && "${frame_match}" find "${format}" "${seeds}" screen*.raw) \
     >"${shot_dir}/frame-match.txt" || true
   matches=$(grep -cE '^screen[0-9]+\.raw seed [0-9]+ frame [0-9]+$' \
     "${shot_dir}/frame-match.txt" || true)
   cat "${shot_dir}/frame-match.txt" >&2
   if [ "${matches}" -eq 0 ]; then
-    cp "${work_dir}"/screen*.raw "${shot_dir}/"
+    cp "${work}"/screen*.raw "${shot_dir}/"
     fail "no screen dump equals a ${format} frame of the demo (dumps kept in ${shot_dir})"
   fi
   note "${matches} of ${kDumps} screen dumps equal a ${format} frame"

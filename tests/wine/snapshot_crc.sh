@@ -26,10 +26,10 @@ render() {
 }
 
 started=$(date +%s)
-render "${work_dir}/native" "${native}" >"${shot_dir}/native.txt"
+render "${work}/native" "${native}" >"${shot_dir}/native.txt"
 note "native: ${count} frames in $(($(date +%s) - started)) s"
 started=$(date +%s)
-render "${work_dir}/wine" "${wine_loader}" "${exe}" >"${shot_dir}/wine.txt"
+render "${work}/wine" "${wine_loader}" "${exe}" >"${shot_dir}/wine.txt"
 note "under Wine: ${count} frames in $(($(date +%s) - started)) s"
 
 [ "$(wc -l <"${shot_dir}/native.txt")" -eq "${count}" ] || fail "the native run wrote too few frames"
@@ -41,14 +41,14 @@ fi
 read -r _ frame _ native_crc _ _ _ wine_crc < <(paste -d' ' "${shot_dir}/native.txt" \
   "${shot_dir}/wine.txt" | awk '$4 != $8 { print; exit }')
 name=$(printf 'f%03d.raw' "${frame}")
-cp "${work_dir}/native/${name}" "${shot_dir}/native-${name}"
-cp "${work_dir}/wine/${name}" "${shot_dir}/wine-${name}" 2>/dev/null || true
-offset=$(cmp "${work_dir}/native/${name}" "${work_dir}/wine/${name}" 2>/dev/null | awk '{ sub(",", "", $5); print $5 - 1 }' || true)
+cp "${work}/native/${name}" "${shot_dir}/native-${name}"
+cp "${work}/wine/${name}" "${shot_dir}/wine-${name}" 2>/dev/null || true
+offset=$(cmp "${work}/native/${name}" "${work}/wine/${name}" 2>/dev/null | awk '{ sub(",", "", $5); print $5 - 1 }' || true)
 if [ -n "${offset}" ]; then
   pixel=$((offset / 4))
   read_pixel() { od -An -tx4 -j $((pixel * 4)) -N4 "$1" | tr -d ' '; }
   note "first difference at pixel ($((pixel % 640)), $((pixel / 640))):" \
-    "native 0x$(read_pixel "${work_dir}/native/${name}"), Wine 0x$(read_pixel "${work_dir}/wine/${name}")"
+    "native 0x$(read_pixel "${work}/native/${name}"), Wine 0x$(read_pixel "${work}/wine/${name}")"
 fi
 fail "seed ${seed}, frame ${frame}: native CRC ${native_crc}, Wine CRC ${wine_crc}" \
   "(frames kept in ${shot_dir}; all CRCs in native.txt and wine.txt there)"

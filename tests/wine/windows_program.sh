@@ -7,8 +7,8 @@
 # variables, WINEPREFIX: an initialised prefix (wine_prefix.sh create) used by
 # one test at a time; WINE_LOADER, the Wine loader (wine unless set); and
 # WINDOWS_PRESET, the preset that builds the programs (mingw unless set).
-# shellcheck source=tests/sdl/e2e/lib.sh
-source "$(dirname "${BASH_SOURCE[0]}")/../sdl/e2e/lib.sh"
+# shellcheck source=tests/e2e_lib.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../e2e_lib.sh"
 use_wine
 
 # The window title as an extended regular expression for xdotool search.

@@ -8,6 +8,8 @@
 #                                          programs alone
 #   wine_prefix.sh remove PREFIX            stops its Wine processes and deletes it
 set -euo pipefail
+# shellcheck source=tests/check.sh
+source "$(dirname "$0")/../check.sh"
 
 action=$1
 prefix=$2
@@ -19,10 +21,9 @@ unset DISPLAY WAYLAND_DISPLAY
 create() {
   if ! command -v "${loader}" >/dev/null; then
     case "${loader##*/}" in
-      wine64) echo "FAIL: ${loader} is not installed; install the Debian package wine64 (bash scripts/install-deps.sh all)" ;;
-      *) echo "FAIL: ${loader} is not installed; install the Debian package wine (bash scripts/install-deps.sh all)" ;;
+      wine64) fail "${loader} is not installed; install the Debian package wine64 (bash scripts/install-deps.sh all)" ;;
+      *) fail "${loader} is not installed; install the Debian package wine (bash scripts/install-deps.sh all)" ;;
     esac
-    exit 1
   fi
   # The 64-bit loader alone makes a 64-bit prefix, and starts every program of
   # it (the prefix's own services too) itself.
@@ -37,18 +38,16 @@ create() {
   # prefix for the 64-bit ones; that is checked below by running one.
   if ! WINEDLLOVERRIDES="mscoree=d;mshtml=d" "${loader}" wineboot --init >"${log}" 2>&1; then
     cat "${log}"
-    echo "FAIL: ${loader} wineboot --init failed"
-    exit 1
+    fail "${loader} wineboot --init failed"
   fi
   wineserver --wait
-  [ -f "${prefix}/system.reg" ] || { cat "${log}"; echo "FAIL: wineboot made no prefix at ${prefix}"; exit 1; }
+  [ -f "${prefix}/system.reg" ] || { cat "${log}"; fail "wineboot made no prefix at ${prefix}"; }
   local answer
   answer=$("${loader}" cmd /c echo ready 2>>"${log}" | tr -d '\r') || true
   wineserver --wait
   if [ "${answer}" != ready ]; then
     cat "${log}"
-    echo "FAIL: the prefix at ${prefix} runs no program: cmd answered '${answer}', wanted 'ready'"
-    exit 1
+    fail "the prefix at ${prefix} runs no program: cmd answered '${answer}', wanted 'ready'"
   fi
   echo "Wine prefix ready at ${prefix} (${loader}) in $(($(date +%s) - started)) s"
   grep -v '^$' "${log}" | sed 's/^/wineboot: /' || true

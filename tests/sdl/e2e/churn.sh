@@ -8,8 +8,8 @@
 #   churn.sh PROGRAM_VARIABLE LAUNCHES
 program_variable=${1:?variable naming the program} launches=${2:?launches}
 E2E_NAME="churn-${program_variable}"
-# shellcheck source=tests/sdl/e2e/lib.sh
-source "$(dirname "$0")/lib.sh"
+# shellcheck source=tests/e2e_lib.sh
+source "$(dirname "$0")/../../e2e_lib.sh"
 program=${!program_variable:?}
 : "${X11_CHURN:?}"
 
@@ -27,21 +27,20 @@ start_xvfb 1024x768x24 -maxclients "${max_clients}"
 churn_pid=$!
 
 shown=0
-failures=()
 for launch in $(seq "${launches}"); do
   start_program "${program}"
   if window=$("${X11_TEST_HELPER}" window-of-pid "${program_pid}" 20000 2>/dev/null); then
     shown=$((shown + 1))
     "${X11_TEST_HELPER}" close "${window}" 2>/dev/null  # Xlib reports each refusal
     wait_for_exit 5 >/dev/null
-    [ "${exit_code}" -eq 0 ] || failures+=("launch ${launch}: a close request ended it with ${exit_code}")
+    [ "${exit_code}" -eq 0 ] || failure "launch ${launch}: a close request ended it with ${exit_code}"
   else
     wait_for_exit 5 >/dev/null
-    failures+=("launch ${launch}: no window, exit code ${exit_code}")
+    failure "launch ${launch}: no window, exit code ${exit_code}"
   fi
   expect_no_output
 done
 kill -0 "${churn_pid}" || fail "the churning client was not running to the end"
 note "${shown} of ${launches} launches showed a window"
-[ "${#failures[@]}" -eq 0 ] || fail "$(printf '%s; ' "${failures[@]}")"
+[ "${failures}" -eq 0 ] || fail "${failures} of ${launches} launches failed"
 note "passed"

@@ -5,8 +5,8 @@
 # drawing stops while another window has the focus, and Esc ends it with 0.
 screen=${1:?screen}
 E2E_NAME="fullscreen-${screen}"
-# shellcheck source=tests/sdl/e2e/lib.sh
-source "$(dirname "$0")/lib.sh"
+# shellcheck source=tests/e2e_lib.sh
+source "$(dirname "$0")/../../e2e_lib.sh"
 : "${DEMO_FULLSCREEN:?}"
 
 IFS=x read -r width height _ <<<"${screen}"

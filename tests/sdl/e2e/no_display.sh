@@ -4,8 +4,8 @@
 #   no_display.sh PROGRAM_VARIABLE
 program_variable=${1:?variable naming the program}
 E2E_NAME="no-display-${program_variable}"
-# shellcheck source=tests/sdl/e2e/lib.sh
-source "$(dirname "$0")/lib.sh"
+# shellcheck source=tests/e2e_lib.sh
+source "$(dirname "$0")/../../e2e_lib.sh"
 program=${!program_variable:?}
 
 # run_without_display [VAR=VALUE...]: no X, no Wayland, no session directory.

@@ -22,8 +22,8 @@
 # A compositor or tool that is not installed is a failure that names its package.
 scenario=${1:?scenario} program_variable=${2:?variable naming the program}
 E2E_NAME="wayland-${scenario}-${program_variable}"
-# shellcheck source=tests/sdl/e2e/lib.sh
-source "$(dirname "$0")/lib.sh"
+# shellcheck source=tests/e2e_lib.sh
+source "$(dirname "$0")/../../e2e_lib.sh"
 case "${scenario}" in
   seatless) require_tool weston weston ;;
   *) for tool in sway swaymsg grim wtype; do require_tool "${tool}" "${tool/swaymsg/sway}"; done ;;
@@ -79,7 +79,7 @@ wait_for_file() {
     kill -0 "${compositor_pid}" 2>/dev/null || break
     sleep 0.05
   done
-  cat "${work_dir}/compositor.log" >&2
+  cat "${work}/compositor.log" >&2
   fail "the compositor made no $1"
 }
 
@@ -92,7 +92,7 @@ start_sway() {
     'default_border none' 'default_floating_border none' 'for_window [title=".*"] floating enable' \
     >"${runtime_dir}/config"
   "${user_env[@]}" WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
-    sway -c "${runtime_dir}/config" >"${work_dir}/compositor.log" 2>&1 &
+    sway -c "${runtime_dir}/config" >"${work}/compositor.log" 2>&1 &
   compositor_pid=$!
   local socket
   socket=$(wait_for_file 'wayland-*')
@@ -108,7 +108,7 @@ start_sway() {
 
 start_weston() {
   "${user_env[@]}" weston --backend=headless-backend.so --socket=wayland-1 --no-config --idle-time=0 \
-    >"${work_dir}/compositor.log" 2>&1 &
+    >"${work}/compositor.log" 2>&1 &
   compositor_pid=$!
   wait_for_file wayland-1 >/dev/null
   wayland_display=wayland-1
@@ -142,7 +142,7 @@ wait_for_window() {
   fail "no window of the program appeared"
 }
 
-# Screenshots of the output, for the shared checks of lib.sh.
+# Screenshots of the output, for the shared checks of e2e_lib.sh.
 shoot() {
   local path="${shot_dir}/$1.png"
   "${user_env[@]}" grim - >"${path}" || fail "screenshot failed"

@@ -6,8 +6,8 @@
 #   windowed.sh close DEPTH   a close request ends it with 0
 scenario=${1:?scenario} depth=${2:?depth}
 E2E_NAME="windowed-${scenario}-${depth}"
-# shellcheck source=tests/sdl/e2e/lib.sh
-source "$(dirname "$0")/lib.sh"
+# shellcheck source=tests/e2e_lib.sh
+source "$(dirname "$0")/../../e2e_lib.sh"
 : "${DEMO_WINDOWED:?}"
 
 # expect_no_stall NAME COUNT: COUNT changes of the window, sampled one after the

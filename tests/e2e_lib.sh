@@ -8,15 +8,16 @@
 #   E2E_NAME      the run's name: its screenshots and logs go to E2E_OUT_DIR/E2E_NAME
 #   E2E_OUT_DIR   where the runs keep them for a look afterwards
 # and for the checks on screenshots X11_TEST_HELPER, the x11_test_helper program.
-# Progress lines go to stdout, failures to stderr; a function that answers
-# prints only its answer. The script ends 0 when it passes and 1 when it fails;
-# a tool or a build that is missing is a failure that says what to install or
-# run.
+# Progress lines go to stdout, failures (check.sh's) to stderr; a function that
+# answers prints only its answer. The script ends 0 when it passes and 1 at its
+# first failure; a tool or a build that is missing is a failure that says what
+# to install or run.
 set -euo pipefail
 
 : "${E2E_OUT_DIR:?}" "${E2E_NAME:?}"
+# shellcheck source=tests/check.sh
+source "$(dirname "${BASH_SOURCE[0]}")/check.sh"
 
-work_dir=
 xvfb_pid=
 program_pid=
 exit_code= # of the program, set by wait_for_exit
@@ -32,19 +33,10 @@ cleanup() {
     kill "${xvfb_pid}" 2>/dev/null || true
     wait "${xvfb_pid}" 2>/dev/null || true
   fi
-  if [ -n "${work_dir}" ]; then
-    # The program's output, kept beside the screenshots.
-    cp "${work_dir}/stdout" "${shot_dir}/program.out" 2>/dev/null || true
-    cp "${work_dir}/stderr" "${shot_dir}/program.err" 2>/dev/null || true
-    rm -rf "${work_dir}"
-  fi
-}
-trap cleanup EXIT
-trap 'exit 1' INT TERM
-
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
+  # The program's output, kept beside the screenshots.
+  cp "${work}/stdout" "${shot_dir}/program.out" 2>/dev/null || true
+  cp "${work}/stderr" "${shot_dir}/program.err" 2>/dev/null || true
+  rm -rf "${work}"
 }
 
 note() { echo "-- $*"; }
@@ -64,18 +56,17 @@ require_built() {
 shot_dir="${E2E_OUT_DIR}/${E2E_NAME}"
 rm -rf "${shot_dir}"
 mkdir -p "${shot_dir}"
-work_dir=$(mktemp -d)
 
 # start_xvfb WIDTHxHEIGHTxDEPTH [XVFB OPTION...]: a server on a display number
 # it picks itself. The white root shows through wherever no window covers it.
 start_xvfb() {
-  local screen=$1 display_file="${work_dir}/display"
+  local screen=$1 display_file="${work}/display"
   shift
   require_tool Xvfb xvfb
   require_tool xdotool xdotool
   require_tool import imagemagick
   Xvfb -displayfd 3 -screen 0 "${screen}" -nolisten tcp -noreset -wr "$@" \
-    3>"${display_file}" >"${work_dir}/xvfb.log" 2>&1 &
+    3>"${display_file}" >"${work}/xvfb.log" 2>&1 &
   xvfb_pid=$!
   for _ in $(seq 200); do
     if [ -s "${display_file}" ]; then
@@ -87,7 +78,7 @@ start_xvfb() {
     kill -0 "${xvfb_pid}" 2>/dev/null || break
     sleep 0.05
   done
-  cat "${work_dir}/xvfb.log" >&2
+  cat "${work}/xvfb.log" >&2
   fail "Xvfb did not start"
 }
 
@@ -114,8 +105,8 @@ use_wine() {
 # start_program COMMAND [ARGUMENT...]: runs it in the background, its output
 # kept to be checked (and afterwards as program.out and program.err in the
 # run's folder).
-program_out="${work_dir}/stdout"
-program_err="${work_dir}/stderr"
+program_out="${work}/stdout"
+program_err="${work}/stderr"
 start_program() {
   "$@" >"${program_out}" 2>"${program_err}" &
   program_pid=$!
