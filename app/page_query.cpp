@@ -1,45 +1,24 @@
 #include "app/page_query.h"
 
 #include <algorithm>
-#include <charconv>
+
+#include "app/arguments.h"
 
 namespace {
 
 constexpr const char* kForms = "the page takes ?seed=S, or ?seed=S&frames=N for the frames' CRCs";
 
-// A whole decimal number within [low, high], nothing before or after it.
-std::optional<std::int64_t> ParseNumber(std::string_view text, std::int64_t low, std::int64_t high) {
-    std::int64_t value = 0;
-    const char* end = text.data() + text.size();
-    const auto [rest, error] = std::from_chars(text.data(), end, value);
-    if (text.empty() || error != std::errc{} || rest != end || value < low || value > high) return std::nullopt;
-    return value;
-}
-
-// Quoted for a message, cut short and with control bytes spelled out.
-std::string Quoted(std::string_view text) {
-    constexpr std::size_t kLongest = 40;
-    std::string quoted = "'";
-    for (const char c : text.substr(0, kLongest)) {
-        const auto byte = static_cast<unsigned char>(c);
-        quoted += byte < 0x20 || byte == 0x7F ? '?' : c;
-    }
-    return quoted + (text.size() > kLongest ? "...'" : "'");
-}
-
 std::optional<std::string> TakeParameter(std::string_view name, std::string_view value, PageRequest& request,
                                          bool& framesGiven) {
     if (name == "seed") {
         if (request.seedGiven) return std::string("seed is given twice");
-        const auto seed = ParseNumber(value, 0, 2147483647);
-        if (!seed) return "seed must be a whole number from 0 to 2147483647, not " + Quoted(value);
-        request.seed = static_cast<std::int32_t>(*seed);
+        std::int64_t seed = 0;
+        if (auto error = ParseNumber("seed", value, 0, kMaxSeed, seed)) return error;
+        request.seed = static_cast<std::int32_t>(seed);
         request.seedGiven = true;
     } else if (name == "frames") {
         if (framesGiven) return std::string("frames is given twice");
-        const auto frames = ParseNumber(value, 1, kMaxPageFrames);
-        if (!frames) return "frames must be a whole number from 1 to 3600, not " + Quoted(value);
-        request.frameCount = *frames;
+        if (auto error = ParseNumber("frames", value, 1, kMaxPageFrames, request.frameCount)) return error;
         framesGiven = true;
     } else {
         return "unknown parameter " + Quoted(name) + "; " + kForms;

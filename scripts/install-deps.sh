@@ -49,7 +49,7 @@ host_packages=(
   sway grim wtype weston
   g++-mingw-w64-i686 libz-mingw-w64-dev
   g++-mingw-w64-x86-64  # the 64-bit Windows build, which Wine runs where the kernel runs no 32-bit programs
-  emscripten chromium firefox-esr  # the web page: its build, and the two browsers that test it
+  emscripten chromium firefox-esr webkit2gtk-driver  # the web page: its build, and the browsers that test it
   dpkg-dev file  # dpkg-shlibdeps and file: the Debian package's Depends
   lintian desktop-file-utils man-db  # the Debian package's checks
 )

@@ -72,14 +72,14 @@ stage "host tests under AddressSanitizer and UndefinedBehaviorSanitizer" build_a
 stage "fuzzing, ${FUZZ_SECONDS:-20} s per target" bash scripts/fuzz.sh
 stage "host build without SIMD paths, and tests" build_and_test portable
 
-# The web page, unpacked from its zip, and its frames checked in headless
-# Chromium and Firefox.
+# The web page, unpacked from its zip, and its frames checked in Chromium,
+# Firefox and WebKit.
 web_build_and_test() {
   cmake --preset wasm >/dev/null &&
     cmake --build --preset wasm --target all web-zip &&
     bash tests/web/web_e2e.sh build/wasm/torus-demo-web.zip tests/data build/wasm/e2e
 }
-stage "web page (WebAssembly) in headless Chromium and Firefox" web_build_and_test
+stage "web page (WebAssembly) in Chromium, Firefox and WebKit" web_build_and_test
 
 # The packages users install, each checked as a user meets it. The Debian
 # package's check installs it with apt-get and purges it again.

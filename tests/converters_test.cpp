@@ -1,7 +1,7 @@
 // The row converters at every vector level this machine runs, against what
 // each layout's masks say: every short length and a few long ones, unaligned
 // source and destination, a source row that ends at an unreadable page and
-// guard bytes around the destination.
+// guards around the destination.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -18,44 +18,6 @@
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-// A destination `offset` bytes into a buffer of guard bytes that reach past
-// the widest store on both sides.
-constexpr std::size_t kGuardBytes = 64;
-
-std::uint8_t GuardByte(std::size_t index) { return static_cast<std::uint8_t>(0xA5 ^ (index * 7)); }
-
-Bytes GuardedBuffer(std::size_t offset, std::size_t rowBytes) {
-    Bytes buffer(kGuardBytes + offset + rowBytes + kGuardBytes);
-    for (std::size_t i = 0; i < buffer.size(); ++i) buffer[i] = GuardByte(i);
-    return buffer;
-}
-
-// Checks that the bytes from `first` on hold the layout's output for the first
-// `writtenPixels` pixels and that every other byte still holds its guard byte.
-::testing::AssertionResult HoldsExpectedOutput(const PixelLayout& layout, const std::vector<std::uint32_t>& pixels,
-                                               const Bytes& buffer, std::size_t first, std::size_t writtenPixels) {
-    const std::size_t bpp = layout.bytesPerPixel;
-    for (std::size_t i = 0; i < writtenPixels; ++i) {
-        std::uint8_t expected[4];
-        ExpectedPixelBytes(layout, pixels[i], expected);
-        const std::uint8_t* actual = buffer.data() + first + i * bpp;
-        if (std::memcmp(expected, actual, bpp) != 0) {
-            return ::testing::AssertionFailure() << "pixel " << i << " (source " << Hex(pixels[i]) << "): expected "
-                                                 << HexBytes(expected, bpp) << ", actual " << HexBytes(actual, bpp);
-        }
-    }
-    const std::size_t end = first + writtenPixels * bpp;
-    for (std::size_t i = 0; i < buffer.size(); ++i) {
-        if ((i >= first && i < end) || buffer[i] == GuardByte(i)) continue;
-        const std::uint8_t guard = GuardByte(i);
-        const std::string place = i < first ? std::to_string(first - i) + " bytes before the row"
-                                            : "byte " + std::to_string(i - end) + " past the written bytes";
-        return ::testing::AssertionFailure() << place << ": expected guard " << HexBytes(&guard, 1) << ", actual "
-                                             << HexBytes(&buffer[i], 1);
-    }
-    return ::testing::AssertionSuccess();
-}
 
 // A negative count, every count up to a few groups of the widest path, and a
 // frame row with one pixel either side.
@@ -82,6 +44,7 @@ class RowConverterTest : public AtBuiltLevel<LevelAndLayout> {};
 TEST_P(RowConverterTest, MatchesTheLayoutAtEveryLengthAndAlignmentAndWritesNothingElse) {
     const auto [level, layout] = GetParam();
     const AtSimdLevel at(level);
+    const std::size_t bpp = layout->bytesPerPixel;
     std::uint32_t seed = 1;
     for (const std::int32_t count : Counts()) {
         for (const std::size_t misalignment : kSourceMisalignments) {
@@ -92,9 +55,11 @@ TEST_P(RowConverterTest, MatchesTheLayoutAtEveryLengthAndAlignmentAndWritesNothi
             ASSERT_NE(source.start(), nullptr);
             if (!pixels.empty()) std::memcpy(source.start(), pixels.data(), pixels.size() * 4);
             for (const std::size_t offset : kDestinationOffsets) {
-                Bytes buffer = GuardedBuffer(offset, pixels.size() * layout->bytesPerPixel);
-                layout->converter(source.start(), buffer.data() + kGuardBytes + offset, count);
-                ASSERT_TRUE(HoldsExpectedOutput(*layout, pixels, buffer, kGuardBytes + offset, pixels.size()))
+                Bytes actual = GuardedBytes(offset + pixels.size() * bpp), expected = actual;
+                std::uint8_t* row = expected.data() + kGuardMargin + offset;
+                for (std::size_t i = 0; i < pixels.size(); ++i) ExpectedPixelBytes(*layout, pixels[i], row + i * bpp);
+                layout->converter(source.start(), actual.data() + kGuardMargin + offset, count);
+                ASSERT_EQ(FirstDifference(expected, actual, kGuardMargin + offset), "")
                     << layout->name << ", count " << count << ", source misaligned by " << misalignment
                     << ", destination offset " << offset;
             }
@@ -150,8 +115,8 @@ TEST(RowConverters, GiveTheKnownOutputsAtEveryPositionOfARow) {
         {"top byte ignored", 0x12345678, "rgb555", 0x194F},
         {"only the top byte", 0xFF000000, "rgb32", 0xFF000000},
         {"only the top byte", 0xFF000000, "bgr565", 0},
-        {"white", 0x00FFFFFF, "rgba", 0xFFFFFFFF},
-        {"top byte replaced by opaque alpha", 0x12345678, "rgba", 0xFF785634},
+        {"white", 0x00FFFFFF, "abgr32", 0xFFFFFFFF},
+        {"top byte replaced by opaque alpha", 0x12345678, "rgba", 0xFF785634},  // by its earlier name
     };
     constexpr std::size_t kCount = 45;  // whole groups of every path, then a tail
     for (const auto& example : examples) {
@@ -173,7 +138,7 @@ TEST(RowConverters, GiveTheKnownOutputsAtEveryPositionOfARow) {
 }
 
 // A surface gets the first layout of its bits and masks: bgr32, never the
-// canvas's rgba that comes after it with the same masks.
+// canvas's abgr32 that comes after it with the same masks.
 TEST(PixelLayouts, EachIsFoundByItsNameAndASurfaceGetsTheFirstOfItsBitsAndMasks) {
     const auto sameSurface = [](const PixelLayout& a, const PixelLayout& b) {
         return a.bitsPerPixel == b.bitsPerPixel && a.redMask == b.redMask && a.greenMask == b.greenMask &&
@@ -215,21 +180,19 @@ TEST(SelectRowConverter, RefusesEveryOtherLayout) {
 
 // A window of 5 x 3 pixels of a frame 7 pixels wide, into surface rows 16
 // bytes apart: 10 bytes of pixels and 6 of gap each.
-TEST(ConvertRows, RowsFollowBothStridesAndTheBytesBetweenThemStayUntouched) {
+TEST(ConvertFrame, RowsFollowBothStridesAndTheBytesBetweenThemStayUntouched) {
     const PixelLayout& layout = *FindPixelLayout("rgb565");
     constexpr std::int32_t kWidth = 5, kHeight = 3, kFrameWidth = 7, kPitch = 16;
     const std::vector<std::uint32_t> frame = RandomPixels(kFrameWidth * kHeight, 5);
-    Bytes surface = GuardedBuffer(0, kPitch * kHeight);
-    Bytes expected = surface;
+    Bytes surface = GuardedBytes(kPitch * kHeight), expected = surface;
     for (std::size_t y = 0; y < kHeight; ++y) {
         for (std::size_t x = 0; x < kWidth; ++x) {
-            ExpectedPixelBytes(layout, frame[y * kFrameWidth + x + 1],
-                               &expected[kGuardBytes + y * kPitch + x * 2]);
+            ExpectedPixelBytes(layout, frame[y * kFrameWidth + x + 1], &expected[kGuardMargin + y * kPitch + x * 2]);
         }
     }
-    ConvertRows(layout.converter, frame.data() + 1, kFrameWidth, surface.data() + kGuardBytes, kPitch, kWidth,
-                kHeight);
-    EXPECT_EQ(HexBytes(surface.data(), surface.size()), HexBytes(expected.data(), expected.size()));
+    ConvertFrame(layout.converter, frame.data() + 1, kFrameWidth, surface.data() + kGuardMargin, kPitch, kWidth,
+                 kHeight);
+    EXPECT_EQ(FirstDifference(expected, surface), "");
 }
 
 }  // namespace

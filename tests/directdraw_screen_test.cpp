@@ -16,8 +16,6 @@ namespace {
 
 using DirectDrawScreen = ScreenTest;
 
-constexpr std::uint8_t kGuard = 0xA5;
-
 // The closing steps both back-ends share, in their order, the screen saver
 // switched on last; nothing is used after its release.
 void ExpectClosedInOrder() {
@@ -81,7 +79,7 @@ TEST_F(DirectDrawScreen, FlipConvertsTheFrameIntoThePrimarysLayoutAtTheLockPitch
     OpenToDraw(5, 3);
     constexpr std::size_t kPitch = 16;  // 10 bytes of pixels, then 6 that are not the frame's
     standin.lockPitch = kPitch;
-    standin.surfaceMemory.assign(kPitch * 3 + 8, kGuard);
+    standin.surfaceMemory.assign(kPitch * 3 + 8, kGuardByte);
     std::vector<std::uint8_t> expected = standin.surfaceMemory;
     const std::vector<std::uint32_t> frame = RandomPixels(5 * 3, 7, 0x00FFFFFFu);
     for (std::size_t y = 0; y < 3; ++y) {
@@ -91,8 +89,7 @@ TEST_F(DirectDrawScreen, FlipConvertsTheFrameIntoThePrimarysLayoutAtTheLockPitch
     }
 
     EXPECT_EQ(ScreenFlip(frame.data()), 1);
-    EXPECT_EQ(HexBytes(standin.surfaceMemory.data(), standin.surfaceMemory.size()),
-              HexBytes(expected.data(), expected.size()));
+    EXPECT_EQ(FirstDifference(expected, standin.surfaceMemory, 0), "");
     EXPECT_TRUE(Before(kBackEnd.backBuffer + ".Lock(null, size=108, 0x1, null)", kBackEnd.backBuffer + ".Unlock"))
         << CallsAsText();
     EXPECT_TRUE(Before(kBackEnd.backBuffer + ".Unlock(surface+0)", kBackEnd.present)) << CallsAsText();
@@ -101,13 +98,14 @@ TEST_F(DirectDrawScreen, FlipConvertsTheFrameIntoThePrimarysLayoutAtTheLockPitch
 
 TEST_F(DirectDrawScreen, FailedLocksShowNothingAndTheNextFrameIsDrawn) {
     OpenToDraw(5, 3);
-    standin.surfaceMemory.assign(standin.surfaceMemory.size(), kGuard);
+    standin.surfaceMemory.assign(standin.surfaceMemory.size(), kGuardByte);
+    const std::vector<std::uint8_t> untouched = standin.surfaceMemory;
     const std::vector<std::uint32_t> frame = RandomPixels(5 * 3, 7, 0x00FFFFFFu);
     for (const int occurrence : {1, 2, 3}) standin.FailCall(kBackEnd.backBuffer + ".Lock", occurrence);
     for (int attempt = 0; attempt < 3; ++attempt) EXPECT_EQ(ScreenFlip(frame.data()), 0);
     EXPECT_EQ(IndexOf(kBackEnd.present), -1) << CallsAsText();
     EXPECT_EQ(IndexOf(kBackEnd.backBuffer + ".Unlock"), -1) << CallsAsText();
-    EXPECT_EQ(standin.surfaceMemory[0], kGuard);
+    EXPECT_EQ(FirstDifference(untouched, standin.surfaceMemory, 0), "");
 
     EXPECT_EQ(ScreenFlip(frame.data()), 1);
     EXPECT_NE(IndexOf(kBackEnd.present), -1) << CallsAsText();
@@ -117,10 +115,10 @@ TEST_F(DirectDrawScreen, FailedLocksShowNothingAndTheNextFrameIsDrawn) {
 
 TEST_F(DirectDrawScreen, FlipOfAnEmptyFrameLocksAndPresentsWithoutConverting) {
     OpenToDraw(5, 0);
-    standin.surfaceMemory.assign(64, kGuard);
+    standin.surfaceMemory.assign(64, kGuardByte);
     EXPECT_EQ(ScreenFlip(nullptr), 1);  // any read of the frame would crash
     EXPECT_NE(IndexOf(kBackEnd.present), -1) << CallsAsText();
-    EXPECT_EQ(standin.surfaceMemory, std::vector<std::uint8_t>(64, kGuard));
+    EXPECT_EQ(FirstDifference(std::vector<std::uint8_t>(64, kGuardByte), standin.surfaceMemory, 0), "");
 }
 
 TEST_F(DirectDrawScreen, FlipDispatchesThePendingMessagesOfTheDisplayWindowOnly) {

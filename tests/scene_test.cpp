@@ -14,6 +14,7 @@
 #include <tuple>
 
 #include "app/floating_point.h"
+#include "app/frame_crc.h"
 #include "app/random.h"
 #include "app/scene.h"
 #include "tests/level_fixture.h"

@@ -8,6 +8,7 @@
 
 #include <png.h>
 
+#include "app/frame_crc.h"
 #include "app/random.h"
 #include "app/scene.h"
 #include "tools/frame_files.h"
@@ -164,7 +165,7 @@ TEST(FrameFiles, PngAndRawBytesDescribeTheFrame) {
     ASSERT_EQ(raw.size(), 1228800u);
     EXPECT_EQ((Bytes{raw[4], raw[5], raw[6], raw[7]}), (Bytes{0x56, 0x34, 0x12, 0x00}));
     EXPECT_EQ(Crc32(Bytes{'1', '2', '3', '4', '5', '6', '7', '8', '9'}), 0xCBF43926u);
-    EXPECT_EQ(FrameBufferCrc32(*frame), Crc32(raw));
+    EXPECT_EQ(FrameCrc32(*frame), Crc32(raw));
 
     // libpng, a strict reader, finds exactly the frame's pixels; the buffers
     // reused for the next frame must not leak the torus into it, and noise,

@@ -5,6 +5,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -89,10 +90,33 @@ inline std::vector<std::uint32_t> RandomPixels(std::size_t count, std::uint32_t 
     return pixels;
 }
 
-// A frame buffer with known words on both sides, to catch any write outside
-// it. Black, or seeded noise: a fill must then change exactly its own pixels.
+// Guards, the one scheme of every test that writes into memory: the memory
+// starts out as kGuardByte, the routine writes kGuardMargin bytes in (past its
+// widest store), and then every byte, margins and gaps between rows included,
+// must be the expected one.
+inline constexpr std::uint8_t kGuardByte = 0xA5;
+inline constexpr std::size_t kGuardMargin = 64;
+
+// `size` bytes with a margin on each side, all guard.
+inline std::vector<std::uint8_t> GuardedBytes(std::size_t size) {
+    return std::vector<std::uint8_t>(kGuardMargin + size + kGuardMargin, kGuardByte);
+}
+
+// "" when actual equals expected, else the first byte that differs, counted
+// from `start` (negative: before it), expected and actual in hex.
+inline std::string FirstDifference(const std::vector<std::uint8_t>& expected,
+                                   const std::vector<std::uint8_t>& actual, std::size_t start = kGuardMargin) {
+    if (actual.size() != expected.size()) return "sizes differ";
+    const auto [e, a] = std::mismatch(expected.begin(), expected.end(), actual.begin());
+    if (e == expected.end()) return "";
+    const auto at = static_cast<std::ptrdiff_t>(e - expected.begin()) - static_cast<std::ptrdiff_t>(start);
+    return "byte " + std::to_string(at) + ": expected " + HexBytes(&*e, 1) + ", actual " + HexBytes(&*a, 1);
+}
+
+// The frame buffer the same way, with a margin of guard words on both sides.
+// Black, or seeded noise: a fill must then change exactly its own pixels.
 struct GuardedFrame {
-    static constexpr PackedColor kGuard = 0xDEADBEEFu;
+    static constexpr PackedColor kGuard = 0x01010101u * kGuardByte;
     std::array<PackedColor, 1024> before;
     FrameBuffer frame;
     std::array<PackedColor, 1024> after;

@@ -1,12 +1,7 @@
-// The web page's query and its frame checksums, on the host.
+// The web page's query, on the host.
 #include <gtest/gtest.h>
 
-#include <memory>
-#include <random>
-
-#include "app/frame_crc.h"
 #include "app/page_query.h"
-#include "tools/frame_files.h"
 
 TEST(PageQuery, ReadsTheLivePageAndTheTestMode) {
     const struct {
@@ -57,13 +52,4 @@ TEST(PageQuery, RefusesBadValuesWithAMessageThatNamesThem) {
         ASSERT_TRUE(error) << c.query;
         EXPECT_NE(error->find(c.message), std::string::npos) << c.query << " gave: " << *error;
     }
-}
-
-TEST(FrameCrc, EqualsZlibsCrcOfTheFrameBufferBytes) {
-    auto frame = std::make_unique<FrameBuffer>();
-    std::mt19937 generator(3);
-    for (PackedColor& pixel : frame->pixels) pixel = static_cast<PackedColor>(generator());
-    EXPECT_EQ(FrameCrc32(*frame), Crc32(FrameBufferBytes(*frame)));
-    ClearFrameBuffer(*frame);
-    EXPECT_EQ(FrameCrc32(*frame), Crc32(FrameBufferBytes(*frame)));
 }

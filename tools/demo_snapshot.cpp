@@ -21,6 +21,7 @@
 #endif
 
 #include "app/floating_point.h"
+#include "app/frame_crc.h"
 #include "app/random.h"
 #include "app/scene.h"
 #include "tools/frame_files.h"
@@ -47,9 +48,9 @@ FrameResult WriteFrame(const FrameBuffer& frame, const SnapshotOptions& options,
         const Bytes png = EncodePng(frame, pngBuffers);
         if (png.empty()) return {"cannot encode frame " + std::to_string(number) + " for " + path};
         if (auto error = WriteWholeFile(path, png)) return {std::move(error)};
-        return {std::nullopt, FrameBufferCrc32(frame)};
+        return {std::nullopt, FrameCrc32(frame)};
     }
-    const Bytes raw = options.layout == nullptr ? FrameBufferBytes(frame) : ConvertFrame(frame, *options.layout);
+    const Bytes raw = options.layout == nullptr ? FrameBufferBytes(frame) : FrameInLayout(frame, *options.layout);
     if (options.output == OutputKind::kRawFiles) {
         if (auto error = WriteWholeFile(FramePath(options.paths, number), raw)) return {std::move(error)};
     } else if (const int error = WriteToStandardOutput(raw); error != 0) {

@@ -1,19 +1,11 @@
 #include "tools/frame_files.h"
 
-#include <algorithm>
-#include <bit>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-
-#include <zlib.h>
-
-#ifdef DEMO_CRC32_FROM_ISAL
-#include <isa-l/crc.h>
-#endif
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -43,21 +35,6 @@ int WriteAndClose(std::FILE* file, const Bytes& bytes) {
     return error;
 }
 
-std::uint32_t Crc32Of(const std::uint8_t* bytes, std::size_t size) {
-#ifdef DEMO_CRC32_FROM_ISAL
-    // ISA-L's carry-less multiplication: a frame in a fraction of zlib's time.
-    return crc32_gzip_refl(0, bytes, size);
-#else
-    uLong crc = crc32(0L, Z_NULL, 0);
-    // zlib takes lengths as unsigned int; feed large buffers in pieces.
-    constexpr std::size_t kPiece = 1u << 30;
-    for (std::size_t offset = 0; offset < size; offset += kPiece) {
-        crc = crc32(crc, bytes + offset, static_cast<uInt>(std::min(kPiece, size - offset)));
-    }
-    return static_cast<std::uint32_t>(crc);
-#endif
-}
-
 bool IsSpecialFile(const std::string& path) {
     std::error_code ignored;
     const auto status = std::filesystem::status(path, ignored);
@@ -75,24 +52,12 @@ Bytes FrameBufferBytes(const FrameBuffer& frame) {
     return bytes;
 }
 
-Bytes ConvertFrame(const FrameBuffer& frame, const PixelLayout& layout) {
+Bytes FrameInLayout(const FrameBuffer& frame, const PixelLayout& layout) {
     const std::size_t rowBytes = kFrameWidth * layout.bytesPerPixel;
     Bytes bytes(rowBytes * kFrameHeight);
-    for (std::int32_t row = 0; row < kFrameHeight; ++row) {
-        layout.converter(frame.pixels.data() + row * kFrameWidth, bytes.data() + static_cast<std::size_t>(row) * rowBytes,
-                         kFrameWidth);
-    }
+    ConvertFrame(layout.converter, frame.pixels.data(), kFrameWidth, bytes.data(),
+                 static_cast<std::ptrdiff_t>(rowBytes), kFrameWidth, kFrameHeight);
     return bytes;
-}
-
-std::uint32_t Crc32(const Bytes& bytes) { return Crc32Of(bytes.data(), bytes.size()); }
-
-std::uint32_t FrameBufferCrc32(const FrameBuffer& frame) {
-    if constexpr (std::endian::native == std::endian::little) {
-        return Crc32Of(reinterpret_cast<const std::uint8_t*>(frame.pixels.data()), frame.pixels.size() * 4);
-    } else {
-        return Crc32(FrameBufferBytes(frame));
-    }
 }
 
 std::optional<std::string> WriteWholeFile(const std::string& path, const Bytes& bytes) {

@@ -16,7 +16,7 @@ using Bytes = std::vector<std::uint8_t>;
 Bytes FrameBufferBytes(const FrameBuffer& frame);
 
 // The frame in a display layout, row after row with no padding.
-Bytes ConvertFrame(const FrameBuffer& frame, const PixelLayout& layout);
+Bytes FrameInLayout(const FrameBuffer& frame, const PixelLayout& layout);
 
 // Working memory of EncodePng, kept from one frame to the next so that a turn
 // does not ask the system for fresh pages every frame. One per thread.
@@ -28,13 +28,6 @@ struct PngBuffers {
 
 // An 8-bit RGB PNG of the frame; empty if the encoder failed.
 Bytes EncodePng(const FrameBuffer& frame, PngBuffers& buffers);
-
-// zlib's CRC-32 of the bytes.
-std::uint32_t Crc32(const Bytes& bytes);
-
-// Crc32(FrameBufferBytes(frame)), without the copy where memory already holds
-// the words least significant byte first.
-std::uint32_t FrameBufferCrc32(const FrameBuffer& frame);
 
 // Writes the bytes to path, or returns a message naming the path and the cause.
 // A regular file is written beside the target and renamed over it, so a failed

@@ -1,7 +1,8 @@
 #include "tools/snapshot_options.h"
 
-#include <charconv>
 #include <utility>
+
+#include "app/arguments.h"
 
 namespace {
 
@@ -18,39 +19,9 @@ std::string LayoutNames() {
     return names;
 }
 
-// A whole decimal number within [low, high], nothing before or after it.
-std::optional<std::int64_t> ParseNumber(const std::string& text, std::int64_t low,
-                                        std::int64_t high) {
-    std::int64_t value = 0;
-    const char* end = text.data() + text.size();
-    const auto [rest, error] = std::from_chars(text.data(), end, value);
-    if (text.empty() || error != std::errc{} || rest != end || value < low || value > high) {
-        return std::nullopt;
-    }
-    return value;
-}
-
 bool EndsWith(const std::string& text, const std::string& suffix) {
     return text.size() >= suffix.size() &&
            text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
-// Quotes an argument for a message, with control bytes spelled out so that
-// the message stays on one line.
-std::string Quoted(const std::string& text) {
-    std::string quoted = "'";
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F) {
-            const char* digits = "0123456789ABCDEF";
-            quoted += "\\x";
-            quoted += digits[byte >> 4];
-            quoted += digits[byte & 0xF];
-        } else {
-            quoted += c;
-        }
-    }
-    return quoted + "'";
 }
 
 // Decides the output from -o PATH and parses its pattern, once.
@@ -107,18 +78,14 @@ std::optional<std::string> ParseSnapshotArgs(const std::vector<std::string>& arg
         if (i + 1 == args.size()) return flag + " needs a value; " + kUsage;
         const std::string& value = args[++i];
         if (flag == "--seed") {
-            const auto seed = ParseNumber(value, 0, 2147483647);
-            if (!seed) return "--seed must be a whole number from 0 to 2147483647, not " + Quoted(value);
-            options.seed = static_cast<std::int32_t>(*seed);
+            std::int64_t seed = 0;
+            if (auto error = ParseNumber(flag, value, 0, kMaxSeed, seed)) return error;
+            options.seed = static_cast<std::int32_t>(seed);
             seedGiven = true;
         } else if (flag == "--frame") {
-            const auto frame = ParseNumber(value, 0, kMaxFirstFrame);
-            if (!frame) return "--frame must be a whole number from 0 to 1000000000, not " + Quoted(value);
-            options.firstFrame = *frame;
+            if (auto error = ParseNumber(flag, value, 0, kMaxFirstFrame, options.firstFrame)) return error;
         } else if (flag == "--count") {
-            const auto count = ParseNumber(value, 1, kMaxFrameCount);
-            if (!count) return "--count must be a whole number from 1 to 100000, not " + Quoted(value);
-            options.frameCount = *count;
+            if (auto error = ParseNumber(flag, value, 1, kMaxFrameCount, options.frameCount)) return error;
         } else if (flag == "--format") {
             options.layout = FindPixelLayout(value);
             if (options.layout == nullptr) return "unknown --format " + Quoted(value) + "; one of " + LayoutNames();
@@ -133,9 +100,9 @@ std::string SnapshotHelp() {
     return std::string(kUsage) + "\n" +
            "Renders frames of the spinning torus without a display and prints 'frame N crc32 X' for each\n"
            "frame written.\n"
-           "  --seed S      seed of the colours and starting angles, 0..2147483647 (required)\n"
-           "  --frame N     first frame, 0..1000000000 (default 0)\n"
-           "  --count K     number of frames, 1..100000 (default 1)\n"
+           "  --seed S      seed of the colours and starting angles, 0.." + std::to_string(kMaxSeed) + " (required)\n" +
+           "  --frame N     first frame, 0.." + std::to_string(kMaxFirstFrame) + " (default 0)\n" +
+           "  --count K     number of frames, 1.." + std::to_string(kMaxFrameCount) + " (default 1)\n" +
            "  --format FMT  raw bytes in a display layout: " + LayoutNames() + "\n" +
            "  -o PATH       NAME.png, NAME.raw, or - for raw frames on stdout (crc32 lines go to stderr)\n"
            "  -h, --help    print this help\n"

@@ -8,13 +8,7 @@
 #include "display/converters.h"
 #include "tests/fuzz/fuzz_input.h"
 #include "tests/pixel_reference.h"
-
-namespace {
-
-constexpr std::uint8_t kGuard = 0x5A;
-constexpr std::size_t kGuardBytes = 64;
-
-}  // namespace
+#include "tests/test_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzInput input{data, size};
@@ -31,23 +25,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::uint8_t> source(sourceOffset + sourceBytes);
     for (std::size_t i = sourceOffset; i < source.size(); ++i) source[i] = input.Take<std::uint8_t>();
     const std::size_t outBytes = static_cast<std::size_t>(count) * layout.bytesPerPixel;
-    std::vector<std::uint8_t> out(kGuardBytes + destinationOffset + outBytes + kGuardBytes, kGuard);
-    std::uint8_t* destination = out.data() + kGuardBytes + destinationOffset;
-    layout.converter(source.data() + sourceOffset, destination, count);
-
-    std::uint8_t expected[4];
-    for (std::int32_t i = 0; i < count; ++i) {
+    std::vector<std::uint8_t> out = GuardedBytes(destinationOffset + outBytes), expected = out;
+    std::uint8_t* row = expected.data() + kGuardMargin + destinationOffset;
+    for (std::size_t i = 0; i < static_cast<std::size_t>(count); ++i) {
         std::uint32_t pixel;
-        std::memcpy(&pixel, source.data() + sourceOffset + static_cast<std::size_t>(i) * 4, 4);
-        ExpectedPixelBytes(layout, pixel, expected);
-        if (std::memcmp(destination + static_cast<std::size_t>(i) * layout.bytesPerPixel, expected,
-                        layout.bytesPerPixel) != 0) {
-            std::abort();
-        }
+        std::memcpy(&pixel, source.data() + sourceOffset + i * 4, 4);
+        ExpectedPixelBytes(layout, pixel, row + i * layout.bytesPerPixel);
     }
-    for (std::size_t i = 0; i < out.size(); ++i) {
-        const bool inRow = out.data() + i >= destination && out.data() + i < destination + outBytes;
-        if (!inRow && out[i] != kGuard) std::abort();
-    }
+    layout.converter(source.data() + sourceOffset, out.data() + kGuardMargin + destinationOffset, count);
+    if (out != expected) std::abort();
     return 0;
 }

@@ -1,12 +1,15 @@
-"""Runs the web page in a headless browser, driven through the browser's own
-remote protocol: Chromium's DevTools pipe, or Firefox's Marionette socket
-(Debian has no driver program for either).
+"""Runs the web page in a browser, driven through the browser's own remote
+protocol: Chromium's DevTools pipe, Firefox's Marionette socket (Debian has no
+driver program for either), or WebKitWebDriver's HTTP for WebKitGTK's
+MiniBrowser. Firefox and WebKit take the same W3C WebDriver commands.
 
     page_browser.py ENGINE WORK_DIR STEP [STEP...]
 
-ENGINE is chromium, firefox, or chromium-nosimd: Chromium told its processor
-lacks SSE4.1, which its WebAssembly SIMD needs, so that it has none. The steps run in order, each in
-a fresh page, and print one line each:
+ENGINE is chromium, firefox, webkit, or chromium-nosimd: Chromium told its
+processor lacks SSE4.1, which its WebAssembly SIMD needs, so that it has none.
+Chromium and Firefox run headless; MiniBrowser has no such mode and gets an
+Xvfb display of its own. The steps run in order, each in a fresh page, and
+print one line each:
     dom URL FILE             the page's HTML once its title is "done" or it
                              shows a message
     live URL FIRST SECOND    two pictures of the live page one second of real
@@ -16,12 +19,16 @@ a fresh page, and print one line each:
 The browser's profile and log go to WORK_DIR.
 """
 import base64
+import glob
 import json
 import os
+import shutil
 import socket
 import subprocess
 import sys
 import time
+import urllib.error
+import urllib.request
 
 
 def fail(text):
@@ -92,7 +99,21 @@ class Chromium:
         self.process.wait(30)
 
 
-class Firefox:
+class WebDriver:
+    """The W3C WebDriver commands the steps use. A subclass sends them, by
+    their Marionette names, through `command` and returns the reply's value."""
+
+    def open(self, url):
+        self.command("Navigate", {"url": url})
+
+    def evaluate(self, expression):
+        return self.command("ExecuteScript", {"script": f"return ({expression});", "args": []})
+
+    def screenshot(self):
+        return base64.b64decode(self.command("TakeScreenshot", {}))
+
+
+class Firefox(WebDriver):
     """A TCP socket on loopback; each message is LENGTH:JSON, the browser
     speaks first, a command is [0, ID, NAME, PARAMS] and its reply
     [1, ID, ERROR, RESULT]."""
@@ -162,14 +183,8 @@ class Firefox:
                     fail(f"firefox-esr: {name}: {reply[2]}")
                 return reply[3]
 
-    def open(self, url):
-        self.call("WebDriver:Navigate", {"url": url})
-
-    def evaluate(self, expression):
-        return self.call("WebDriver:ExecuteScript", {"script": f"return ({expression});", "args": []})["value"]
-
-    def screenshot(self):
-        return base64.b64decode(self.call("WebDriver:TakeScreenshot", {})["value"])
+    def command(self, name, params):
+        return self.call(f"WebDriver:{name}", params).get("value")
 
     def close(self):
         try:
@@ -177,6 +192,81 @@ class Firefox:
         except SystemExit:
             pass  # it may close the socket before it answers
         self.process.wait(30)
+
+
+class WebKit(WebDriver):
+    """WebKitWebDriver on a loopback port, which starts MiniBrowser itself: each
+    command an HTTP request on the session's path, its reply {"value": ...}."""
+
+    PATHS = {"Navigate": ("POST", "url"), "ExecuteScript": ("POST", "execute/sync"),
+             "TakeScreenshot": ("GET", "screenshot")}
+
+    def __init__(self, work):
+        browsers = glob.glob("/usr/lib/*/webkit2gtk-4.1/MiniBrowser")
+        if not shutil.which("WebKitWebDriver") or not browsers:
+            fail("no WebKitWebDriver or MiniBrowser: install the Debian package webkit2gtk-driver")
+        self.log = open(f"{work}/browser.log", "ab")
+        self.processes = []  # stopped last first: the driver ends its browser, then the display goes
+        try:
+            self.start(browsers[0])
+        except BaseException:
+            self.stop()
+            raise
+
+    def start(self, browser):
+        xvfb = self.run(["Xvfb", "-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+                        stdout=subprocess.PIPE)
+        display = xvfb.stdout.readline().decode().strip()
+        if not display:
+            fail("Xvfb did not start (see browser.log)")
+        with socket.socket() as probe:  # a free port, for the driver to take
+            probe.bind(("127.0.0.1", 0))
+            self.port = probe.getsockname()[1]
+        driver = self.run(["WebKitWebDriver", f"--port={self.port}"], env=dict(os.environ, DISPLAY=f":{display}"))
+        deadline = time.monotonic() + 30
+        while not self.answers():
+            if driver.poll() is not None or time.monotonic() > deadline:
+                fail("WebKitWebDriver did not start (see browser.log)")
+            time.sleep(0.1)
+        options = {"binary": browser, "args": ["--automation"]}
+        self.session = self.request("POST", "/session", {"capabilities": {"alwaysMatch": {
+            "browserName": "MiniBrowser", "webkitgtk:browserOptions": options}}})["sessionId"]
+
+    def run(self, command, stdout=None, env=None):
+        self.processes.append(subprocess.Popen(command, stdout=stdout or self.log, stderr=self.log, env=env))
+        return self.processes[-1]
+
+    def answers(self):
+        try:
+            return self.request("GET", "/status")["ready"]
+        except OSError:
+            return False
+
+    def request(self, method, path, body=None):
+        data = None if body is None else json.dumps(body).encode()
+        request = urllib.request.Request(f"http://127.0.0.1:{self.port}{path}", data=data, method=method,
+                                         headers={"Content-Type": "application/json"})
+        try:
+            with urllib.request.urlopen(request, timeout=300) as reply:
+                return json.load(reply)["value"]
+        except urllib.error.HTTPError as error:
+            problem = json.load(error).get("value", {})
+            fail(f"webkit: {method} {path}: {problem.get('error')}: {problem.get('message')}")
+
+    def command(self, name, params):
+        method, path = self.PATHS[name]
+        return self.request(method, f"/session/{self.session}/{path}", params if method == "POST" else None)
+
+    def stop(self):
+        for process in reversed(self.processes):
+            process.terminate()
+            process.wait(30)
+
+    def close(self):
+        try:
+            self.request("DELETE", f"/session/{self.session}")
+        finally:
+            self.stop()
 
 
 FRAME_TIME = "document.getElementById('frame-time')?.textContent ?? ''"
@@ -229,7 +319,7 @@ STEPS = {"dom": (step_dom, 2), "live": (step_live, 3), "step": (step_time, 2)}
 
 def main(engine, work, steps):
     os.makedirs(work, exist_ok=True)
-    engines = {"chromium": lambda: Chromium(work), "firefox": lambda: Firefox(work),
+    engines = {"chromium": lambda: Chromium(work), "firefox": lambda: Firefox(work), "webkit": lambda: WebKit(work),
                "chromium-nosimd": lambda: Chromium(work, simd=False)}
     if engine not in engines:
         fail(f"unknown engine {engine}; use {', '.join(engines)}")

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The web page end to end, in headless Chromium and headless Firefox ESR, opened
-# from the file system (and once from a server on loopback):
+# The web page end to end in the three browser engines: headless Chromium,
+# headless Firefox ESR and WebKitGTK's MiniBrowser (on an Xvfb of its own),
+# opened from the file system (and once from a server on loopback):
 # - test mode: the CRC lines of frames 0..359 for three seeds equal the turns
 #   the native tests recorded, with the build the page chose (SIMD where the
 #   browser has it) and with the plain build asked for; Chromium without
@@ -35,8 +36,10 @@ fi
 for file in index.html index-plain.js index-simd.js; do
   [ -f "${web_dir}/${file}" ] || fail "no ${web_dir}/${file}; build the wasm preset first"
 done
-for tool in chromium firefox-esr python3 convert compare; do
-  command -v "${tool}" >/dev/null || fail "no ${tool}; run scripts/install-deps.sh"
+for tool in chromium firefox-esr WebKitWebDriver:webkit2gtk-driver Xvfb:xvfb python3 convert:imagemagick \
+  compare:imagemagick; do
+  command -v "${tool%:*}" >/dev/null ||
+    fail "no ${tool%:*}; install the Debian package ${tool#*:} (bash scripts/install-deps.sh all)"
 done
 server=
 cleanup() {
@@ -131,7 +134,7 @@ check_spin() {
   [[ "${moved}" =~ ^[0-9]+$ ]] && [ "${moved}" -ge 5000 ] || failure "${engine}: the torus does not spin (${first}, ${second})"
 }
 
-for engine in chromium firefox; do
+for engine in chromium firefox webkit; do
   out="${artifacts}/${engine}"
   run_browser "${engine}" \
     dom "${page}?seed=1&frames=360" "${out}/seed1.html" \
