@@ -8,6 +8,7 @@
 // | x86-64, GCC or Clang                    | yes  | yes  | yes     | at start-up     |
 // | 32-bit x86, GCC (MinGW, -msse2)         | yes  | yes  | no      | at start-up     |
 // | WebAssembly, emscripten -msimd128 -msse2| yes  | no   | no      | no: SSE2 always |
+// | 64-bit ARM (aarch64), GCC               | no   | no   | no      | no: plain       |
 // | WebAssembly without those, and the rest | no   | no   | no      | no: plain       |
 //
 // The portable build undefines __SSE2__ and so gets the last row's paths on an
@@ -37,6 +38,10 @@
 // instruction instead (DEMO_BUILD_WASM_SIMD).
 #define DEMO_BUILD_SSE2 1
 #define DEMO_BUILD_WASM_SIMD 1
+#elif defined(__aarch64__)
+// No NEON paths: the plain ones only. A NEON path would have to show on a
+// real ARM processor that it pays for its lines, and emulated time says
+// nothing about that.
 #endif
 
 // Functions of the wider levels are compiled for their instructions one by

@@ -59,16 +59,31 @@ host_packages=(
 i386_packages=(wine wine32:i386 wine64 libgl1:i386 libgl1-mesa-dri:i386 libglx-mesa0:i386
   libgl1:amd64 libgl1-mesa-dri:amd64 libglx-mesa0:amd64)
 
+# The arm64 build (arm64 preset): Debian's cross compiler and the arm64 builds
+# of what the programs and their unit tests link, installed beside the host's
+# own (multiarch; none of them takes an amd64 package's place). Its tests run
+# the programs under emulation (enable_emulation aarch64).
+arm64_packages=(g++-aarch64-linux-gnu
+  libsdl2-dev:arm64 libwayland-dev:arm64 libxkbcommon-dev:arm64 zlib1g-dev:arm64
+  libgtest-dev:arm64 libgmock-dev:arm64 libpng-dev:arm64)
+
 wanted=("${demo_packages[@]}")
-if [ "${group}" = all ]; then wanted+=("${host_packages[@]}" "${i386_packages[@]}"); fi
+if [ "${group}" = all ]; then wanted+=("${host_packages[@]}" "${i386_packages[@]}" "${arm64_packages[@]}"); fi
 
 if "${list_only}"; then
   printf '%s\n' "${wanted[@]}"
   exit 0
 fi
 
+# is_installed NAME[:ARCH]: a name without an architecture is the machine's
+# own (or an architecture-independent) package; dpkg lists one line for each
+# architecture a multiarch library is installed for (read whole: grep -q
+# stopping at the first line would fail the query, and so the pipeline).
 is_installed() {
-  dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q '^install ok installed$'
+  local arch lines
+  case "$1" in *:*) arch=${1#*:} ;; *) arch=$(dpkg --print-architecture) ;; esac
+  lines=$(dpkg-query -W -f='${Status} ${Architecture}\n' "$1" 2>/dev/null) || return 1
+  grep -qE "^install ok installed (${arch}|all)$" <<<"${lines}"
 }
 
 # enable_emulation ARCH (i386 or aarch64): lets the kernel run ARCH's Linux
@@ -176,10 +191,16 @@ PIN
 }
 
 # The Wine tests run 32-bit programs: where this kernel runs none itself, they
-# go through the emulator (else the tests fall back to the 64-bit build).
+# go through the emulator (else the tests fall back to the 64-bit build). The
+# arm64 build's tests run its programs under emulation on any other processor;
+# where that cannot be set up, their stage fails and says why.
 set_up_emulation() {
-  if [ "${group}" = all ] && ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
+  [ "${group}" = all ] || return 0
+  if ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
     enable_emulation i386 || true
+  fi
+  if [ "$(uname -m)" != aarch64 ]; then
+    enable_emulation aarch64 || true
   fi
 }
 
@@ -200,13 +221,19 @@ if [ "${#missing[@]}" -eq 0 ]; then
   exit 0
 fi
 
-needs_i386=false
-for package in "${missing[@]}"; do
-  case "${package}" in *:i386) needs_i386=true ;; esac
+# Packages of another architecture (name:ARCH) need dpkg to know it first.
+for arch in i386 arm64; do
+  [ "${arch}" != "$(dpkg --print-architecture)" ] || continue
+  for package in "${missing[@]}"; do
+    case "${package}" in
+      *:"${arch}")
+        dpkg --print-foreign-architectures | grep -qx "${arch}" ||
+          "${sudo_cmd[@]}" dpkg --add-architecture "${arch}"
+        break
+        ;;
+    esac
+  done
 done
-if "${needs_i386}" && ! dpkg --print-foreign-architectures | grep -qx i386; then
-  "${sudo_cmd[@]}" dpkg --add-architecture i386
-fi
 echo "install-deps: installing ${missing[*]}"
 
 # A package mirror in mid-sync serves an index of the wrong size for a few

@@ -93,6 +93,35 @@ debian_package() {
 stage "Windows zip: one folder, README.txt" windows_zip
 stage "Debian package: lintian, apt-get install, remove" debian_package
 
+# The arm64 build, cross-built: its unit tests, its demo-snapshot against the
+# host debug build's and its programs on Xvfb (ctest), then its package against
+# the host one the stage before made. Its programs run here only under
+# emulation through binfmt_misc (install-deps.sh sets it up): without it the
+# stage fails and says why.
+arm64_programs_run() {
+  local program=build/arm64/tools/demo-snapshot binfmt=/proc/sys/fs/binfmt_misc error why
+  error=$("${program}" --help 2>&1 >/dev/null) && return 0
+  if [ ! -e "${binfmt}/register" ]; then why="binfmt_misc is not mounted on ${binfmt}"
+  elif ! grep -qx enabled "${binfmt}/status"; then why="binfmt_misc is switched off (${binfmt}/status)"
+  else why="no binfmt_misc entry runs them (entries: $(ls "${binfmt}" | grep -vxE 'register|status' | tr '\n' ' '))"; fi
+  echo "=== the arm64 programs do not run here: ${why}; ${program}: ${error:-exit code not 0}." \
+    "bash scripts/install-deps.sh --emulate aarch64 sets up their emulation" >&2
+  return 1
+}
+arm64_build_and_test() {
+  local status=0
+  cmake --preset arm64 >/dev/null &&
+    cmake --build --preset arm64 &&
+    arm64_programs_run || return 1
+  ctest --preset arm64 || status=$?
+  report_simd_levels arm64
+  rm -f build/arm64/torus-demo_*.deb
+  cmake --build --preset arm64 --target package &&
+    bash tests/package/deb_cross_test.sh build/arm64 build/release || status=1
+  return "${status}"
+}
+stage "arm64 build (cross-built), its tests and its package under emulation" arm64_build_and_test
+
 if [ "${wine_route}" = 64-bit ]; then
   echo "=== The Wine tests ran against the 64-bit Windows build (${wine_preset}): this kernel runs no 32-bit programs and no emulator is set up for them"
 else

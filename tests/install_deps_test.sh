@@ -40,9 +40,11 @@ cat >"$standins/dpkg-query" <<'EOF'
 #!/usr/bin/env bash
 package=${!#}
 grep -qx "$package" "$STANDIN_STATE/missing" && exit 1
+# Every package installed for the machine's architecture and, as multiarch
+# libraries are, for arm64 too: one line each.
 case "$*" in
   *Version*) printf '1:10.0.2' ;;
-  *) printf 'install ok installed' ;;
+  *) printf 'install ok installed %s\ninstall ok installed arm64\n' "$(dpkg --print-architecture)" ;;
 esac
 EOF
 cat >"$standins/mount" <<'EOF'
@@ -60,12 +62,13 @@ exec "$@"
 EOF
 chmod +x "$standins"/*
 
-# run_script UPDATE_FAILS INSTALL_FAILS: runs the script for the demo group with
-# libsdl2-dev and zlib1g-dev missing; its output goes to $work/out.
+# run_script UPDATE_FAILS INSTALL_FAILS [MISSING]: runs the script for the demo
+# group with the packages MISSING (libsdl2-dev and zlib1g-dev unless given)
+# missing; its output goes to $work/out.
 run_script() {
   export STANDIN_STATE=$work/state
   rm -rf "$STANDIN_STATE" && mkdir "$STANDIN_STATE"
-  printf 'libsdl2-dev\nzlib1g-dev\n' >"$STANDIN_STATE/missing"
+  printf '%s\n' ${3-libsdl2-dev zlib1g-dev} >"$STANDIN_STATE/missing"
   echo "$1" >"$STANDIN_STATE/update_fails"
   [ "$2" = yes ] && touch "$STANDIN_STATE/install_fails"
   : >"$STANDIN_STATE/calls"
@@ -76,6 +79,11 @@ run_script() {
   pauses=$(grep '^sleep' "$STANDIN_STATE/calls" | cut -d' ' -f2 | tr '\n' ' ')
 }
 in_range() { [ "$1" -ge "$2" ] && [ "$1" -le "$3" ]; }
+
+# Nothing missing, multiarch libraries among it: no apt-get at all.
+run_script 0 no ""
+check "nothing missing: exit 0 (got $status; $(tail -1 "$work/out"))" test "$status" -eq 0
+check "nothing missing: no apt-get (got $(cat "$STANDIN_STATE/calls"))" test ! -s "$STANDIN_STATE/calls"
 
 # One failed update: tried again after a pause of 10 to 60 s, then installed.
 run_script 1 no

@@ -25,9 +25,12 @@ inline std::uint32_t ExpectedPixelValue(const PixelLayout& layout, std::uint32_t
            ChannelUnderMask(pixel & 0xFF, layout.blueMask);
 }
 
+// Writes the pixel's bytesPerPixel bytes, at most 4. Saying so in the loop
+// also keeps GCC for 64-bit ARM from warning of writes past callers' 4-byte
+// buffers.
 inline void ExpectedPixelBytes(const PixelLayout& layout, std::uint32_t pixel, std::uint8_t* out) {
     const std::uint32_t value = ExpectedPixelValue(layout, pixel);
-    for (std::uint32_t i = 0; i < layout.bytesPerPixel; ++i) {
+    for (std::uint32_t i = 0; i < layout.bytesPerPixel && i < 4; ++i) {
         out[i] = static_cast<std::uint8_t>(value >> (8 * i));
     }
 }

@@ -11,8 +11,8 @@
 set -u
 build=$1
 tests=$(cd "$(dirname "$0")/.." && pwd)
-packaging=$(cd "$tests/../packaging" && pwd)
 source "$tests/check.sh"
+source "$tests/package/deb_checks.sh"
 
 sudo_cmd=()
 [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo -n)
@@ -40,24 +40,7 @@ for library in libc6 libsdl2-2.0-0 libwayland-client0 libisal2 zlib1g; do
   check "Depends, from the programs' libraries, names $library" grep -qE "(^|, )$library( |,|$)" <<<"$depends"
 done
 
-# lintian: no error. A warning not named here fails too, so that each one
-# left in the package is a decision with its reason beside it.
-allowed_warnings=(
-)
-known_warning() {
-  local allowed
-  for allowed in "${allowed_warnings[@]}"; do [ "$allowed" = "$1" ] && return 0; done
-  return 1
-}
-echo "== lintian"
-lintian --fail-on error --display-info --tag-display-limit 0 "$deb" >"$work/lintian" 2>&1
-code=$?
-cat "$work/lintian"
-check "lintian: exit 0 (1: errors, 2: lintian failed), got $code" test "$code" -eq 0
-check "lintian: no error" bash -c "! grep -q '^E: ' '$work/lintian'"
-for warning in $(sed -n 's/^W: torus-demo[^:]*: \([a-z0-9-]*\).*/\1/p' "$work/lintian" | sort -u); do
-  check "lintian warning $warning is one of the known ones" known_warning "$warning"
-done
+check_lintian "$deb"
 
 # What the machine had, so that only what this test added is taken away again.
 installed_packages() {
@@ -89,13 +72,8 @@ for program in demo-windowed demo-fullscreen demo-snapshot; do
   check "/usr/bin/$program installed and executable" test -x "/usr/bin/$program"
 done
 
-# The installed tool draws the recorded frames.
-for seed_frame in "1 0" "4242 359"; do
-  read -r seed frame <<<"$seed_frame"
-  expected=$(sed -n "$((frame + 1))p" "$tests/data/frame_crcs_seed$seed.txt")
-  actual=$(/usr/bin/demo-snapshot --seed "$seed" --frame "$frame" -o - 2>&1 >/dev/null)
-  check "demo-snapshot seed $seed frame $frame: '$actual', recorded '$expected'" test "$actual" = "$expected"
-done
+# The installed tool draws the recorded frames, and the icons.
+check_snapshot_frames /usr/bin/demo-snapshot
 
 for entry in demo-windowed demo-fullscreen; do
   desktop=/usr/share/applications/$entry.desktop
@@ -116,8 +94,6 @@ for size in (16, 22, 24, 32, 48, 64, 128, 256):
         print("%s: not a %d x %d PNG" % (path, size, size)); ok = False
 sys.exit(0 if ok else 1)
 PY
-check "icons: the installed demo-snapshot draws them as kept in packaging/icons" \
-  python3 "$packaging/make_icons.py" /usr/bin/demo-snapshot "$packaging/icons" --check
 
 # man finds the page, and it has an entry for every option and layout --help lists.
 # A machine whose dpkg leaves manual pages out (path-exclude) cannot pass.

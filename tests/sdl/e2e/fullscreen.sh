@@ -3,8 +3,9 @@
 # frame is the whole screen; on a larger one, with no 640 x 480 mode to switch
 # to, it sits in the middle of a black screen. Either way the cursor is hidden,
 # drawing stops while another window has the focus, and Esc ends it with 0.
-screen=${1:?screen}
-E2E_NAME="fullscreen-${screen}"
+#   fullscreen.sh SCREEN [close]   with close, a close request ends it instead
+screen=${1:?screen} ending=${2:-esc}
+E2E_NAME="fullscreen-${screen}${2:+-$2}"
 # shellcheck source=tests/e2e_lib.sh
 source "$(dirname "$0")/../../e2e_lib.sh"
 : "${DEMO_FULLSCREEN:?}"
@@ -35,7 +36,16 @@ wait_until_still in-background
 focus "${window}"
 expect_spinning back-in-front
 
-xdotool key Escape
-expect_exit 0 10 Esc
+case "${ending}" in
+  esc)
+    xdotool key Escape
+    expect_exit 0 10 Esc
+    ;;
+  close)
+    "${X11_TEST_HELPER}" close "${window}"
+    expect_exit 0 10 "a close request"
+    ;;
+  *) fail "unknown ending ${ending}" ;;
+esac
 expect_no_output
 note "passed"
