@@ -32,12 +32,37 @@
 // SSE2 paths are the x86 ones, compiled from this row. WebAssembly has no
 // wider vectors and the compiler no target("avx2") attribute, so nothing
 // above SSE2. A browser without WebAssembly SIMD refuses the whole module, so
-// the level needs no asking at run time. Where the SSE2 header spells an
+// the level cannot be chosen at run time inside one: the web build is made
+// twice (CMake's DEMO_WEB_SIMD) and the page loads the one the browser
+// validates. Where the SSE2 header spells an
 // operation out one lane at a time, the paths take WebAssembly's own
 // instruction instead (DEMO_BUILD_WASM_SIMD).
 #define DEMO_BUILD_SSE2 1
 #define DEMO_BUILD_WASM_SIMD 1
 #endif
+
+// A stage's SimdPaths table (cpu/simd_level.h), one path per level: where
+// this build leaves a level out, its path is dropped here, unnamed, and the
+// table holds none. Every stage fills its table so, and the tests' lists of
+// levels come from the same entries, so no other file asks which levels a
+// build has.
+#if defined(DEMO_BUILD_SSE2)
+#define DEMO_SSE2_PATH(path) path
+#else
+#define DEMO_SSE2_PATH(path) nullptr
+#endif
+#if defined(DEMO_BUILD_AVX2)
+#define DEMO_AVX2_PATH(path) path
+#else
+#define DEMO_AVX2_PATH(path) nullptr
+#endif
+#if defined(DEMO_BUILD_AVX512)
+#define DEMO_AVX512_PATH(path) path
+#else
+#define DEMO_AVX512_PATH(path) nullptr
+#endif
+#define DEMO_SIMD_PATHS(plain, sse2, avx2, avx512) \
+    {plain, DEMO_SSE2_PATH(sse2), DEMO_AVX2_PATH(avx2), DEMO_AVX512_PATH(avx512)}
 
 // Functions of the wider levels are compiled for their instructions one by
 // one, so that the rest of the program keeps the baseline; they run only on a

@@ -70,3 +70,19 @@ std::vector<SimdLevel> RunnableSimdLevels() {
     }
     return levels;
 }
+
+std::vector<SimdLevel> BuiltSimdLevels() {
+    // The levels whose entries the stages' tables keep.
+    constexpr SimdPaths<const char*> kept = DEMO_SIMD_PATHS("plain", "sse2", "avx2", "avx512");
+    std::vector<SimdLevel> levels;
+    for (std::size_t i = 0; i < kept.size(); ++i) {
+        if (kept[i] != nullptr) levels.push_back(static_cast<SimdLevel>(i));
+    }
+    return levels;
+}
+
+std::vector<SimdLevel> FastSimdLevels() {
+    std::vector<SimdLevel> levels = BuiltSimdLevels();
+    levels.erase(levels.begin());
+    return levels;
+}

@@ -92,11 +92,8 @@ void TransformSse2(VertexArray& vertices, const Matrix4& m) {
 
 }  // namespace
 
-#if defined(DEMO_BUILD_SSE2)
-constexpr SimdPaths<TransformPath> kTransformPaths = {TransformPlain, TransformSse2, nullptr, nullptr};
-#else
-constexpr SimdPaths<TransformPath> kTransformPaths = {TransformPlain, nullptr, nullptr, nullptr};
-#endif
+constexpr SimdPaths<TransformPath> kTransformPaths =
+    DEMO_SIMD_PATHS(TransformPlain, TransformSse2, nullptr, nullptr);
 
 void TransformVertices(VertexArray& vertices, const Matrix4& m) {
     PathFor(kTransformPaths, ActiveSimdLevel())(vertices, m);
