@@ -24,13 +24,6 @@ constexpr std::size_t kFramePixels = kFramePixelCount;
 
 std::size_t RowBytes(const BenchLayout& layout) { return kRowPixels * layout.bytesPerPixel; }
 
-void ConvertRows(const BenchLayout& layout, const FrameBuffer& frame, std::uint8_t* destination) {
-    for (std::size_t row = 0; row < static_cast<std::size_t>(kFrameHeight); ++row) {
-        layout.converter(frame.pixels.data() + row * kRowPixels, destination + row * RowBytes(layout),
-                         kFrameWidth);
-    }
-}
-
 void ConvertWithSdl(const BenchLayout& layout, const FrameBuffer& frame, std::uint8_t* destination) {
     const int status = SDL_ConvertPixels(kFrameWidth, kFrameHeight, SDL_PIXELFORMAT_XRGB8888, frame.pixels.data(),
                                          kFrameWidth * 4, layout.sdlFormat, destination,
@@ -89,7 +82,10 @@ const BenchLayout kBenchLayouts[8] = {
 
 FrameConversion MakeRowConverterConversion(const BenchLayout& layout, const FrameBuffer& frame,
                                            std::uint8_t* destination) {
-    return [&layout, &frame, destination] { ConvertRows(layout, frame, destination); };
+    return [&layout, &frame, destination] {
+        ConvertFrame(layout.converter, frame.pixels.data(), kFrameWidth, destination,
+                     static_cast<std::ptrdiff_t>(RowBytes(layout)), kFrameWidth, kFrameHeight);
+    };
 }
 FrameConversion MakePlainLoopConversion(const BenchLayout& layout, const FrameBuffer& frame,
                                         std::uint8_t* destination) {

@@ -50,7 +50,7 @@ constexpr PixelLayout kLayouts[] = {
     {"bgr565", 16, 0x001F, 0x07E0, 0xF800, 2, ConvertBgr565},
     {"rgb555", 16, 0x7C00, 0x03E0, 0x001F, 2, ConvertRgb555},
     {"bgr555", 16, 0x001F, 0x03E0, 0x7C00, 2, ConvertBgr555},
-    {"rgba", 32, 0x000000FF, 0x0000FF00, 0x00FF0000, 4, ConvertRgba},
+    {"abgr32", 32, 0x000000FF, 0x0000FF00, 0x00FF0000, 4, ConvertAbgr32},
 };
 
 // Where a level has no vector paths of its own: the formula for every pixel,
@@ -75,8 +75,8 @@ const GroupPaths& ActiveGroupPaths() { return *PathFor(kGroupPathsByLevel, Activ
 
 // Whole groups through the fast path, then the row's tail through the formula.
 template <typename Formula>
-void ConvertRow(const void* source, void* destination, std::int32_t count, GroupPath groups,
-                Formula formula) {
+void ConvertGroupsThenTail(const void* source, void* destination, std::int32_t count,
+                           GroupPath groups, Formula formula) {
     const auto* in = static_cast<const std::uint8_t*>(source);
     auto* out = static_cast<std::uint8_t*>(destination);
     const std::int32_t done = count > 0 ? groups(in, out, count) : 0;
@@ -96,38 +96,39 @@ std::int32_t CopyWholeRow(const std::uint8_t* source, std::uint8_t* destination,
 }
 
 void ConvertRgb32(const void* source, void* destination, std::int32_t count) {
-    ConvertRow(source, destination, count, ActiveGroupPaths().rgb32, pixel::Rgb32);
+    ConvertGroupsThenTail(source, destination, count, ActiveGroupPaths().rgb32, pixel::Rgb32);
 }
 void ConvertBgr32(const void* source, void* destination, std::int32_t count) {
-    ConvertRow(source, destination, count, ActiveGroupPaths().bgr32, pixel::Bgr32);
+    ConvertGroupsThenTail(source, destination, count, ActiveGroupPaths().bgr32, pixel::Bgr32);
 }
 void ConvertRgb24(const void* source, void* destination, std::int32_t count) {
-    ConvertRow(source, destination, count, ActiveGroupPaths().rgb24, pixel::Rgb24);
+    ConvertGroupsThenTail(source, destination, count, ActiveGroupPaths().rgb24, pixel::Rgb24);
 }
 void ConvertBgr24(const void* source, void* destination, std::int32_t count) {
-    ConvertRow(source, destination, count, ActiveGroupPaths().bgr24, pixel::Bgr24);
+    ConvertGroupsThenTail(source, destination, count, ActiveGroupPaths().bgr24, pixel::Bgr24);
 }
 void ConvertRgb565(const void* source, void* destination, std::int32_t count) {
-    ConvertRow(source, destination, count, ActiveGroupPaths().rgb565, pixel::Rgb565);
+    ConvertGroupsThenTail(source, destination, count, ActiveGroupPaths().rgb565, pixel::Rgb565);
 }
 void ConvertBgr565(const void* source, void* destination, std::int32_t count) {
-    ConvertRow(source, destination, count, ActiveGroupPaths().bgr565, pixel::Bgr565);
+    ConvertGroupsThenTail(source, destination, count, ActiveGroupPaths().bgr565, pixel::Bgr565);
 }
 void ConvertRgb555(const void* source, void* destination, std::int32_t count) {
-    ConvertRow(source, destination, count, ActiveGroupPaths().rgb555, pixel::Rgb555);
+    ConvertGroupsThenTail(source, destination, count, ActiveGroupPaths().rgb555, pixel::Rgb555);
 }
 void ConvertBgr555(const void* source, void* destination, std::int32_t count) {
-    ConvertRow(source, destination, count, ActiveGroupPaths().bgr555, pixel::Bgr555);
+    ConvertGroupsThenTail(source, destination, count, ActiveGroupPaths().bgr555, pixel::Bgr555);
 }
 
 // Only the web page uses it, and WebAssembly has no vector paths here.
-void ConvertRgba(const void* source, void* destination, std::int32_t count) {
-    ConvertEach(source, destination, count, pixel::Rgba);
+void ConvertAbgr32(const void* source, void* destination, std::int32_t count) {
+    ConvertEach(source, destination, count, pixel::Abgr32);
 }
 
 std::span<const PixelLayout> PixelLayouts() { return kLayouts; }
 
 const PixelLayout* FindPixelLayout(std::string_view name) {
+    if (name == "rgba") name = "abgr32";
     for (const PixelLayout& layout : kLayouts) {
         if (layout.name == name) return &layout;
     }
@@ -145,10 +146,10 @@ RowConverter SelectRowConverter(std::uint32_t bitsPerPixel, std::uint32_t redMas
     return nullptr;
 }
 
-void ConvertRows(RowConverter convertRow, const std::uint32_t* source, std::ptrdiff_t sourceStride,
-                 void* destination, std::ptrdiff_t pitch, std::int32_t width, std::int32_t height) {
+void ConvertFrame(RowConverter converter, const std::uint32_t* source, std::ptrdiff_t sourceStride,
+                  void* destination, std::ptrdiff_t pitch, std::int32_t width, std::int32_t height) {
     auto* target = static_cast<std::uint8_t*>(destination);
     for (std::int32_t row = 0; row < height; ++row) {
-        convertRow(source + row * sourceStride, target + row * pitch, width);
+        converter(source + row * sourceStride, target + row * pitch, width);
     }
 }

@@ -14,6 +14,9 @@
 // pixel) bytes at destination, nothing else. Neither address need be aligned.
 using RowConverter = void (*)(const void* source, void* destination, std::int32_t count);
 
+// Layouts are named by their channel masks from the high bits down, never by
+// byte order: rgb24 has red in the high bits, so its bytes are B, G, R; abgr32
+// has alpha on top, so its bytes are R, G, B, 255.
 void ConvertRgb32(const void* source, void* destination, std::int32_t count);   // 4 bytes, p as is
 void ConvertBgr32(const void* source, void* destination, std::int32_t count);   // 4 bytes, 0x00BBGGRR
 void ConvertRgb24(const void* source, void* destination, std::int32_t count);   // bytes B, G, R
@@ -22,7 +25,7 @@ void ConvertRgb565(const void* source, void* destination, std::int32_t count);  
 void ConvertBgr565(const void* source, void* destination, std::int32_t count);  // B5 G6 R5
 void ConvertRgb555(const void* source, void* destination, std::int32_t count);  // R5 G5 B5
 void ConvertBgr555(const void* source, void* destination, std::int32_t count);  // B5 G5 R5
-void ConvertRgba(const void* source, void* destination, std::int32_t count);    // bytes R, G, B, 255
+void ConvertAbgr32(const void* source, void* destination, std::int32_t count);  // 4 bytes, 0xFFBBGGRR
 
 // Pixels as image files keep them, bytes R, G, B: the bgr24 layout's rows.
 inline void ConvertToImageRgb(const void* source, void* destination, std::int32_t count) {
@@ -39,11 +42,11 @@ struct PixelLayout {
 };
 
 // Every layout the converters write, in the order SelectRowConverter searches.
-// The last, rgba, is a browser canvas's: it shares bgr32's masks, so a surface
-// of those masks gets bgr32.
+// The last, abgr32, is a browser canvas's: it shares bgr32's masks, so a
+// surface of those masks gets bgr32.
 std::span<const PixelLayout> PixelLayouts();
 
-// The layout of that name, or nullptr.
+// The layout of that name (abgr32 also as rgba, its earlier name), or nullptr.
 const PixelLayout* FindPixelLayout(std::string_view name);
 
 // The converter for a surface of this RGB bit count and these channel masks,
@@ -55,5 +58,5 @@ RowConverter SelectRowConverter(std::uint32_t bitsPerPixel, std::uint32_t redMas
 // rows of `width` pixels, source rows `sourceStride` pixels apart, destination
 // rows `pitch` bytes apart (a surface's pitch may exceed its row's bytes). The
 // bytes between the converted rows are left as they are.
-void ConvertRows(RowConverter convertRow, const std::uint32_t* source, std::ptrdiff_t sourceStride,
-                 void* destination, std::ptrdiff_t pitch, std::int32_t width, std::int32_t height);
+void ConvertFrame(RowConverter converter, const std::uint32_t* source, std::ptrdiff_t sourceStride,
+                  void* destination, std::ptrdiff_t pitch, std::int32_t width, std::int32_t height);

@@ -77,8 +77,8 @@ bool ConvertFrameIntoBackBuffer(const std::uint32_t* pixels) {
     DDSURFACEDESC locked;
     locked.dwSize = kDescriptionSize;
     if (Failed(display.backBuffer->Lock(nullptr, &locked, DDLOCK_WAIT, nullptr))) return false;
-    ConvertRows(display.rowConverter, pixels, display.frameWidth, locked.lpSurface, locked.lPitch,
-                display.frameWidth, display.frameHeight);
+    ConvertFrame(display.rowConverter, pixels, display.frameWidth, locked.lpSurface, locked.lPitch,
+                 display.frameWidth, display.frameHeight);
     display.backBuffer->Unlock(locked.lpSurface);
     return true;
 }

@@ -13,8 +13,8 @@ constexpr std::uint32_t Blue(std::uint32_t p) { return p & 0xFFu; }
 
 constexpr std::uint32_t Rgb32(std::uint32_t p) { return p; }  // the top byte too
 constexpr std::uint32_t Bgr32(std::uint32_t p) { return Blue(p) << 16 | Green(p) << 8 | Red(p); }
-// A browser canvas: bytes R, G, B and an opaque alpha of 255.
-constexpr std::uint32_t Rgba(std::uint32_t p) { return 0xFFu << 24 | Blue(p) << 16 | Green(p) << 8 | Red(p); }
+// A browser canvas: bgr32 under an opaque alpha of 255 (bytes R, G, B, 255).
+constexpr std::uint32_t Abgr32(std::uint32_t p) { return 0xFFu << 24 | Blue(p) << 16 | Green(p) << 8 | Red(p); }
 
 constexpr std::uint16_t Rgb565(std::uint32_t p) {
     return static_cast<std::uint16_t>((Red(p) >> 3) << 11 | (Green(p) >> 2) << 5 | Blue(p) >> 3);

@@ -8,7 +8,7 @@
 
 namespace {
 
-// The program's full turn: about 6.9e-7 short of 2 pi, and part of the picture.
+// The program's full turn: about 6.9e-7 above 2 pi, and part of the picture.
 constexpr double kFullTurn = 6.283186;
 
 Vertex TorusVertex(double u, double v, std::int32_t majorRadius, std::int32_t minorRadius) {

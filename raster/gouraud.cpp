@@ -17,15 +17,15 @@ PackedColor ComposePixel(Fixed16 r, Fixed16 g, Fixed16 b) {
            (static_cast<std::uint32_t>(g >> 16) << 8) | (static_cast<std::uint32_t>(b >> 16) & 0xFFu);
 }
 
-// One channel of a run: its value at the first visible pixel and its step.
+// One channel of a span: its value at the first visible pixel and its step.
 struct Channel {
     Fixed16 value, step;
 };
 
-// The step is taken over the run's full length, also where the run is clipped,
+// The step is taken over the span's full length, also where the span is clipped,
 // and the start moves on by the pixels cut away on the left: the visible pixels
 // show the part of the gradient that falls on the screen.
-Channel ChannelOfRun(Fixed16 first, Fixed16 second, std::int64_t length, std::int64_t cutLeft) {
+Channel ChannelOfSpan(Fixed16 first, Fixed16 second, std::int64_t length, std::int64_t cutLeft) {
     const auto step = static_cast<Fixed16>(WrapSubtract(second, first) / length);
     return {WrapAddTimes(first, step, static_cast<std::uint64_t>(cutLeft)), step};
 }
@@ -46,9 +46,9 @@ void GouraudSpan(FrameBuffer& frameBuffer, std::int32_t x1, std::int32_t y, std:
     const std::int32_t last = std::min(x2, kFrameWidth - 1);
     const std::int64_t length = std::int64_t{x2} - x1 + 1;
     const std::int64_t cutLeft = std::int64_t{first} - x1;
-    Channel r = ChannelOfRun(r1, r2, length, cutLeft);
-    Channel g = ChannelOfRun(g1, g2, length, cutLeft);
-    Channel b = ChannelOfRun(b1, b2, length, cutLeft);
+    Channel r = ChannelOfSpan(r1, r2, length, cutLeft);
+    Channel g = ChannelOfSpan(g1, g2, length, cutLeft);
+    Channel b = ChannelOfSpan(b1, b2, length, cutLeft);
     PackedColor* pixel = frameBuffer.pixels.data() + y * kFrameWidth + first;
     for (std::int32_t count = last - first + 1; count > 0; --count) {
         *pixel++ = ComposePixel(r.value, g.value, b.value);

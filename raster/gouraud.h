@@ -1,4 +1,4 @@
-// Integer Gouraud fills: the only code that writes pixels into the frame.
+// Integer Gouraud fills: all the drawing into the frame (its clear writes it too).
 #pragma once
 
 #include <cstddef>
@@ -8,8 +8,8 @@
 #include "raster/fixed_point.h"
 #include "raster/frame_buffer.h"
 
-// One run of row y from column x1 to x2, both ends included, each channel
-// stepping linearly from its first value to its second (16.16). The run is
+// One span of row y from column x1 to x2, both ends included, each channel
+// stepping linearly from its first value to its second (16.16). The span is
 // clipped to the screen; nothing is ever written outside it. Colours are
 // grouped by channel: red pair, green pair, blue pair.
 void GouraudSpan(FrameBuffer& frameBuffer, std::int32_t x1, std::int32_t y, std::int32_t x2,

@@ -1,4 +1,4 @@
-// The AVX2 level's triangle fill: the packed walk with a 256-bit row fill,
+// The AVX2 level's triangle fill: the packed walk with a 256-bit span fill,
 // all compiled for AVX2.
 #include "cpu/build_contents.h"
 
@@ -50,7 +50,7 @@ DEMO_TARGET_AVX2 inline __m256i ComposeEight(__m256i p04, __m256i steps) {
                            _mm256_or_si256(Placed(p26, 2), Placed(p37, 3)));
 }
 
-DEMO_TARGET_AVX2 inline void FillRow256(PackedColor* pixel, std::ptrdiff_t count, __m128i start, __m128i towardEnd) {
+DEMO_TARGET_AVX2 inline void FillSpan256(PackedColor* pixel, std::ptrdiff_t count, __m128i start, __m128i towardEnd) {
     const __m128i step = DivideLanesAvx(towardEnd, count);
     const __m256i steps = BothHalves(step);
     const __m128i fourStepsOn = _mm_add_epi32(start, _mm_slli_epi32(step, 2));
@@ -72,7 +72,7 @@ DEMO_TARGET_AVX2 inline void FillRow256(PackedColor* pixel, std::ptrdiff_t count
 }  // namespace gouraud_walk
 
 DEMO_TARGET_AVX2 void FillTrianglesAvx2(FrameBuffer& f, const ScreenTriangle* t, std::size_t n) {
-    gouraud_walk::FillTrianglesPacked<gouraud_walk::FillRow256>(f, t, n);
+    gouraud_walk::FillTrianglesPacked<gouraud_walk::FillSpan256>(f, t, n);
 }
 
 #endif

@@ -1,4 +1,4 @@
-// The AVX-512 level's triangle fill: the packed walk with a 512-bit row fill.
+// The AVX-512 level's triangle fill: the packed walk with a 512-bit span fill.
 #include "cpu/build_contents.h"
 
 #if defined(DEMO_BUILD_AVX512)
@@ -49,7 +49,7 @@ struct alignas(64) LaneMultipliers {
 constexpr LaneMultipliers kLaneMultipliers = {{0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3}};
 
 // Eight pixels a group, the last group written with a store masked to the
-// run's own pixels.
+// span's own pixels.
 DEMO_TARGET_AVX512 inline void FillRow512(PackedColor* pixel, std::ptrdiff_t count, __m128i start, __m128i towardEnd) {
     const __m512i steps = _mm512_broadcast_i32x4(DivideLanesAvx(towardEnd, count));
     const __m512i fourSteps = _mm512_slli_epi32(steps, 2);

@@ -13,7 +13,7 @@
 
 // GouraudTriangle for each triangle in turn: the reference.
 void FillTrianglesPlain(FrameBuffer& frameBuffer, const ScreenTriangle* triangles, std::size_t count);
-// The packed walk with a row fill of 128, 256 and 512 bits, in
+// The packed walk with a span fill of 128, 256 and 512 bits, in
 // gouraud_sse2.cpp, gouraud_avx2.cpp and gouraud_avx512.cpp; a build has those
 // cpu/build_contents.h names.
 void FillTrianglesSse2(FrameBuffer& frameBuffer, const ScreenTriangle* triangles, std::size_t count);
@@ -24,8 +24,8 @@ void FillTrianglesAvx512(FrameBuffer& frameBuffer, const ScreenTriangle* triangl
 // and above the last row, every colour with a zero top byte. It then gives
 // exactly the pixels of GouraudTriangle: there is nothing to clip, every side
 // value stays between two corners' values (steps truncate toward zero), so
-// every channel stays in 0..0x00FF0000, and every run has seven more pixels of
-// frame after it for the row fills' last group. Any other triangle takes
+// every channel stays in 0..0x00FF0000, and every span has seven more pixels of
+// frame after it for the span fills' last group. Any other triangle takes
 // GouraudTriangle itself.
 inline bool FitsPackedWalk(const ScreenTriangle& t) {
     const auto fits = [](std::int32_t x, std::int32_t y) {
@@ -41,7 +41,7 @@ inline bool FitsPackedWalk(const ScreenTriangle& t) {
 // q + 1; otherwise n / d is at least 1/d below the next whole number while
 // n * r exceeds n / d by under 2^27 * 2^-51, and rounding the product cannot
 // close a gap of 1/1023. Division by 0 is given as 0 (a flat edge has no
-// steps). Every quotient of the walk fits: edge heights below 479 and run
+// steps). Every quotient of the walk fits: edge heights below 479 and span
 // lengths up to 640, 16.16 differences of columns and levels below 2^26.
 namespace packed_divide {
 inline constexpr std::int32_t kDivisorLimit = 1024;

@@ -1,4 +1,4 @@
-// The SSE2 level's triangle fill: the packed walk with a 128-bit row fill.
+// The SSE2 level's triangle fill: the packed walk with a 128-bit span fill.
 #include "cpu/build_contents.h"
 
 #if defined(DEMO_BUILD_SSE2)
@@ -24,9 +24,9 @@ inline __m128i Merge(__m128i fresh, const PackedColor* pixel, const Lanes& take,
 
 inline void Store(PackedColor* pixel, __m128i value) { _mm_storeu_si128(reinterpret_cast<__m128i*>(pixel), value); }
 
-// Four pixels a group. Runs of up to eight pixels, three in four of a frame's,
+// Four pixels a group. Spans of up to eight pixels, three in four of a frame's,
 // take no data-dependent branch.
-inline void FillRow128(PackedColor* pixel, std::ptrdiff_t count, __m128i start, __m128i towardEnd) {
+inline void FillSpan128(PackedColor* pixel, std::ptrdiff_t count, __m128i start, __m128i towardEnd) {
     const __m128i step = DivideLanes(towardEnd, count);
     __m128i p0 = start;
     __m128i p1 = _mm_add_epi32(p0, step);
@@ -59,7 +59,7 @@ inline void FillRow128(PackedColor* pixel, std::ptrdiff_t count, __m128i start, 
 }  // namespace gouraud_walk
 
 void FillTrianglesSse2(FrameBuffer& f, const ScreenTriangle* t, std::size_t n) {
-    gouraud_walk::FillTrianglesPacked<gouraud_walk::FillRow128>(f, t, n);
+    gouraud_walk::FillTrianglesPacked<gouraud_walk::FillSpan128>(f, t, n);
 }
 
 #endif

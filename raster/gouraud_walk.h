@@ -1,5 +1,5 @@
 // The fast triangle fill's packed walk over a triangle's rows, which the SSE2,
-// AVX2 and AVX-512 fills share, each with its own row fill. A pixel's three
+// AVX2 and AVX-512 fills share, each with its own span fill. A pixel's three
 // channels travel together in one register as four 32-bit lanes (blue, green,
 // red, x), 16.16 each, so that a side's values and its per-row change are one
 // register each. Included only where the build has SSE2 (cpu/build_contents.h).
@@ -122,17 +122,17 @@ struct Side {
     std::ptrdiff_t x;
 };
 
-// A row fill writes count >= 1 pixels from `pixel`, pixel k holding
+// A span fill writes count >= 1 pixels from `pixel`, pixel k holding
 // start + k * (towardEnd / count) in each channel, the division truncated, and
 // composed as the plain fill composes it. It may read and write back the seven
-// pixels after the run, unchanged.
-using RowFill = void (*)(PackedColor* pixel, std::ptrdiff_t count, __m128i start, __m128i towardEnd);
+// pixels after the span, unchanged.
+using SpanFill = void (*)(PackedColor* pixel, std::ptrdiff_t count, __m128i start, __m128i towardEnd);
 
-// One row: the run from the split side to the long side, ordered as the plain
+// One row: the span from the split side to the long side, ordered as the plain
 // span orders its ends. The split side is the first end, and keeps its colour
 // when both ends share a column.
-template <RowFill kFillRow>
-[[gnu::always_inline]] inline void FillRowBetween(PackedColor* row, const Side& split, const Side& longSide) {
+template <SpanFill kFillSpan>
+[[gnu::always_inline]] inline void FillSpanBetween(PackedColor* row, const Side& split, const Side& longSide) {
     const std::ptrdiff_t splitColumn = split.x >> 16;
     const std::ptrdiff_t longColumn = longSide.x >> 16;
     const bool exchanged = longColumn < splitColumn;
@@ -145,16 +145,16 @@ template <RowFill kFillRow>
     const __m128i difference = _mm_sub_epi32(longSide.lanes, split.lanes);
     const __m128i start = _mm_add_epi32(split.lanes, _mm_and_si128(difference, mask));
     const __m128i towardEnd = _mm_sub_epi32(_mm_xor_si128(difference, mask), mask);  // negated where exchanged
-    kFillRow(row + left, right - left + 1, start, towardEnd);
+    kFillSpan(row + left, right - left + 1, start, towardEnd);
 }
 
 // `rows` rows from `row` on, both sides stepping once per row; returns the row after them.
-template <RowFill kFillRow>
+template <SpanFill kFillSpan>
 [[gnu::always_inline]] inline PackedColor* WalkPart(PackedColor* row, std::int32_t rows, Side& split,
                                                     __m128i splitStep, Side& longSide, __m128i longStep) {
     const std::ptrdiff_t splitXStep = XOf(splitStep), longXStep = XOf(longStep);
     for (; rows > 0; --rows, row += kFrameWidth) {
-        FillRowBetween<kFillRow>(row, split, longSide);
+        FillSpanBetween<kFillSpan>(row, split, longSide);
         split = {_mm_add_epi32(split.lanes, splitStep), split.x + splitXStep};
         longSide = {_mm_add_epi32(longSide.lanes, longStep), longSide.x + longXStep};
     }
@@ -162,14 +162,14 @@ template <RowFill kFillRow>
 }
 
 // The upper part, rows top to middle - 1, then the lower part, rows middle to bottom.
-template <RowFill kFillRow>
+template <SpanFill kFillSpan>
 [[gnu::always_inline]] inline void WalkTriangle(const PackedTriangle& t) {
     Side split{t.top, XOf(t.top)};
     Side longSide = split;
-    PackedColor* row = WalkPart<kFillRow>(t.topRowPixels, t.middleRow - t.topRow, split, t.upperStep, longSide,
+    PackedColor* row = WalkPart<kFillSpan>(t.topRowPixels, t.middleRow - t.topRow, split, t.upperStep, longSide,
                                           t.longStep);
     split = {t.middle, XOf(t.middle)};  // the lower part starts exactly at the middle corner
-    WalkPart<kFillRow>(row, t.bottomRow - t.middleRow + 1, split, t.lowerStep, longSide, t.longStep);
+    WalkPart<kFillSpan>(row, t.bottomRow - t.middleRow + 1, split, t.lowerStep, longSide, t.longStep);
 }
 
 // Triangles are set up a batch ahead of their walks: the corner sorting and
@@ -179,25 +179,25 @@ template <RowFill kFillRow>
 // order, since later triangles paint over earlier ones.
 inline constexpr std::size_t kSetUpAhead = 16;
 
-template <RowFill kFillRow>
+template <SpanFill kFillSpan>
 [[gnu::always_inline]] inline void FillTrianglesPacked(FrameBuffer& frameBuffer, const ScreenTriangle* triangles,
                                                        std::size_t count) {
     PackedTriangle setUp[kSetUpAhead];
     for (std::size_t next = 0; next < count;) {
-        // The run of triangles from here that the walk takes, then the one that ends it.
-        std::size_t runEnd = next;
-        while (runEnd < count && FitsPackedWalk(triangles[runEnd])) ++runEnd;
-        while (next < runEnd) {
-            const std::size_t batch = std::min(runEnd - next, kSetUpAhead);
+        // The triangles from here that the walk takes, then the one that ends them.
+        std::size_t walkEnd = next;
+        while (walkEnd < count && FitsPackedWalk(triangles[walkEnd])) ++walkEnd;
+        while (next < walkEnd) {
+            const std::size_t batch = std::min(walkEnd - next, kSetUpAhead);
             for (std::size_t k = 0; k < batch; ++k) setUp[k] = SetUpTriangle(frameBuffer, triangles[next + k]);
-            for (std::size_t k = 0; k < batch; ++k) WalkTriangle<kFillRow>(setUp[k]);
+            for (std::size_t k = 0; k < batch; ++k) WalkTriangle<kFillSpan>(setUp[k]);
             next += batch;
         }
         if (next < count) FillTrianglesPlain(frameBuffer, &triangles[next++], 1);
     }
 }
 
-// The last one to eight pixels of a run go out as two groups of four merged
+// The last one to eight pixels of a span go out as two groups of four merged
 // with what the frame holds: `take` selects the new pixels (and clears their top
 // byte, where the x lane lands), `keep` the frame's own.
 struct TailMasks {

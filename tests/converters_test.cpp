@@ -150,8 +150,8 @@ TEST(RowConverters, GiveTheKnownOutputsAtEveryPositionOfARow) {
         {"top byte ignored", 0x12345678, "rgb555", 0x194F},
         {"only the top byte", 0xFF000000, "rgb32", 0xFF000000},
         {"only the top byte", 0xFF000000, "bgr565", 0},
-        {"white", 0x00FFFFFF, "rgba", 0xFFFFFFFF},
-        {"top byte replaced by opaque alpha", 0x12345678, "rgba", 0xFF785634},
+        {"white", 0x00FFFFFF, "abgr32", 0xFFFFFFFF},
+        {"top byte replaced by opaque alpha", 0x12345678, "rgba", 0xFF785634},  // by its earlier name
     };
     constexpr std::size_t kCount = 45;  // whole groups of every path, then a tail
     for (const auto& example : examples) {
@@ -173,7 +173,7 @@ TEST(RowConverters, GiveTheKnownOutputsAtEveryPositionOfARow) {
 }
 
 // A surface gets the first layout of its bits and masks: bgr32, never the
-// canvas's rgba that comes after it with the same masks.
+// canvas's abgr32 that comes after it with the same masks.
 TEST(PixelLayouts, EachIsFoundByItsNameAndASurfaceGetsTheFirstOfItsBitsAndMasks) {
     const auto sameSurface = [](const PixelLayout& a, const PixelLayout& b) {
         return a.bitsPerPixel == b.bitsPerPixel && a.redMask == b.redMask && a.greenMask == b.greenMask &&
@@ -215,7 +215,7 @@ TEST(SelectRowConverter, RefusesEveryOtherLayout) {
 
 // A window of 5 x 3 pixels of a frame 7 pixels wide, into surface rows 16
 // bytes apart: 10 bytes of pixels and 6 of gap each.
-TEST(ConvertRows, RowsFollowBothStridesAndTheBytesBetweenThemStayUntouched) {
+TEST(ConvertFrame, RowsFollowBothStridesAndTheBytesBetweenThemStayUntouched) {
     const PixelLayout& layout = *FindPixelLayout("rgb565");
     constexpr std::int32_t kWidth = 5, kHeight = 3, kFrameWidth = 7, kPitch = 16;
     const std::vector<std::uint32_t> frame = RandomPixels(kFrameWidth * kHeight, 5);
@@ -227,8 +227,8 @@ TEST(ConvertRows, RowsFollowBothStridesAndTheBytesBetweenThemStayUntouched) {
                                &expected[kGuardBytes + y * kPitch + x * 2]);
         }
     }
-    ConvertRows(layout.converter, frame.data() + 1, kFrameWidth, surface.data() + kGuardBytes, kPitch, kWidth,
-                kHeight);
+    ConvertFrame(layout.converter, frame.data() + 1, kFrameWidth, surface.data() + kGuardBytes, kPitch, kWidth,
+                 kHeight);
     EXPECT_EQ(HexBytes(surface.data(), surface.size()), HexBytes(expected.data(), expected.size()));
 }
 

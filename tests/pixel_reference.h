@@ -2,7 +2,7 @@
 // layout's row of PixelLayouts() alone, not from the converters' formulas:
 // each channel's top bits under its mask, the value stored least significant
 // byte first. The frame's own 32-bit layout is a straight copy, top byte too;
-// the browser canvas's rgba fills the byte no mask covers with an opaque 255.
+// the browser canvas's abgr32 fills the byte no mask covers with an opaque 255.
 #pragma once
 
 #include <bit>
@@ -19,7 +19,7 @@ inline std::uint32_t ExpectedPixelValue(const PixelLayout& layout, std::uint32_t
         layout.blueMask == 0x000000FF) {
         return pixel;
     }
-    const std::uint32_t alpha = layout.name == "rgba" ? 0xFF000000u : 0;
+    const std::uint32_t alpha = layout.name == "abgr32" ? 0xFF000000u : 0;
     return alpha | ChannelUnderMask(pixel >> 16 & 0xFF, layout.redMask) |
            ChannelUnderMask(pixel >> 8 & 0xFF, layout.greenMask) |
            ChannelUnderMask(pixel & 0xFF, layout.blueMask);

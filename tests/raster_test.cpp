@@ -122,7 +122,7 @@ TEST(Span, ComposesWithOnlyBlueMasked) {
     EXPECT_EQ(Hex(Pixel(guarded->frame, 2, 0)), "0xFFFFFF00");
 }
 
-TEST(Span, ClippedRunsWriteExactlyTheVisiblePixels) {
+TEST(Span, ClippedSpansWriteExactlyTheVisiblePixels) {
     auto guarded = NewGuardedFrame();
     FrameBuffer& frame = guarded->frame;
     RedSpan(frame, -10, 100, 700, Level(1), Level(1));
@@ -137,7 +137,7 @@ TEST(Span, ClippedRunsWriteExactlyTheVisiblePixels) {
     EXPECT_TRUE(GuardsIntact(*guarded));
 }
 
-TEST(Span, AClippedRunShowsThePartOfTheGradientOnScreen) {
+TEST(Span, AClippedSpanShowsThePartOfTheGradientOnScreen) {
     auto guarded = NewGuardedFrame();
     FrameBuffer& frame = guarded->frame;
     // Columns -100..155, red 0..256 over 256 pixels: one level per pixel.
@@ -148,7 +148,7 @@ TEST(Span, AClippedRunShowsThePartOfTheGradientOnScreen) {
     RedSpan(frame, 600, 1, 855, Level(0), Level(256));
     EXPECT_EQ(Pixel(frame, 600, 1), 0u);
     EXPECT_EQ(Pixel(frame, 639, 1), 0x00270000u);
-    // Levels stay between the two ends however far the run reaches.
+    // Levels stay between the two ends however far the span reaches.
     RedSpan(frame, -2000000000, 2, 2000000000, Level(255), Level(0));
     for (int x = 0; x < kFrameWidth; ++x) EXPECT_EQ(Pixel(frame, x, 2) & 0xFF00FFFFu, 0u) << x;
     EXPECT_EQ(Pixel(frame, 0, 2), Pixel(frame, 639, 2));
@@ -170,7 +170,7 @@ TEST(Triangle, LongEdgeTruncationAndTheMiddleCornerShowInTheRows) {
     EXPECT_TRUE(GuardsIntact(*guarded));
 }
 
-TEST(Triangle, FlatTrianglesDrawTheRunBetweenCornersOneAndTwo) {
+TEST(Triangle, FlatTrianglesDrawTheSpanBetweenCornersOneAndTwo) {
     auto guarded = NewGuardedFrame();
     FrameBuffer& frame = guarded->frame;
     // Red 0 toward 10 over 11 pixels: columns 0 and 1 stay below level 1, and the
@@ -470,11 +470,11 @@ TEST_P(FastPaths, RandomTriangleListsFillAsThePlainFill) {
     EXPECT_GT(total - walked, total / 10);
 }
 
-TEST_P(FastPaths, EveryRunLengthFillsAsThePlainSpan) {
-    // A triangle on one row is one run from corner 2 toward corner 1. Every
-    // short length, the row fills' group sizes and their neighbours, and whole
+TEST_P(FastPaths, EverySpanLengthFillsAsThePlainSpan) {
+    // A triangle on one row is one span from corner 2 toward corner 1. Every
+    // short length, the span fills' group sizes and their neighbours, and whole
     // rows; on every row the walk takes (the last it takes included) and the
-    // last row, which it leaves to the plain fill; some runs end at the last column.
+    // last row, which it leaves to the plain fill; some spans end at the last column.
     std::mt19937 random(21);
     auto expected = NewGuardedFrame(&random);
     auto actual = std::make_unique<GuardedFrame>(*expected);
@@ -493,7 +493,7 @@ TEST_P(FastPaths, EveryRunLengthFillsAsThePlainSpan) {
             t.y1 = t.y2 = t.y3 = y;
             t.x3 = static_cast<std::int32_t>(random() % kFrameWidth);
             FillBoth(expected->frame, actual->frame, {t});
-            ASSERT_TRUE(SameFrames(expected->frame, *actual)) << "run " << t.x1 << ".." << t.x2 << " of row " << y;
+            ASSERT_TRUE(SameFrames(expected->frame, *actual)) << "span " << t.x1 << ".." << t.x2 << " of row " << y;
         }
     }
 }

@@ -49,7 +49,7 @@ FrameResult WriteFrame(const FrameBuffer& frame, const SnapshotOptions& options,
         if (auto error = WriteWholeFile(path, png)) return {std::move(error)};
         return {std::nullopt, FrameBufferCrc32(frame)};
     }
-    const Bytes raw = options.layout == nullptr ? FrameBufferBytes(frame) : ConvertFrame(frame, *options.layout);
+    const Bytes raw = options.layout == nullptr ? FrameBufferBytes(frame) : FrameInLayout(frame, *options.layout);
     if (options.output == OutputKind::kRawFiles) {
         if (auto error = WriteWholeFile(FramePath(options.paths, number), raw)) return {std::move(error)};
     } else if (const int error = WriteToStandardOutput(raw); error != 0) {

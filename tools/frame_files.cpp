@@ -75,13 +75,11 @@ Bytes FrameBufferBytes(const FrameBuffer& frame) {
     return bytes;
 }
 
-Bytes ConvertFrame(const FrameBuffer& frame, const PixelLayout& layout) {
+Bytes FrameInLayout(const FrameBuffer& frame, const PixelLayout& layout) {
     const std::size_t rowBytes = kFrameWidth * layout.bytesPerPixel;
     Bytes bytes(rowBytes * kFrameHeight);
-    for (std::int32_t row = 0; row < kFrameHeight; ++row) {
-        layout.converter(frame.pixels.data() + row * kFrameWidth, bytes.data() + static_cast<std::size_t>(row) * rowBytes,
-                         kFrameWidth);
-    }
+    ConvertFrame(layout.converter, frame.pixels.data(), kFrameWidth, bytes.data(),
+                 static_cast<std::ptrdiff_t>(rowBytes), kFrameWidth, kFrameHeight);
     return bytes;
 }
 

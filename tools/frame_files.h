@@ -16,7 +16,7 @@ using Bytes = std::vector<std::uint8_t>;
 Bytes FrameBufferBytes(const FrameBuffer& frame);
 
 // The frame in a display layout, row after row with no padding.
-Bytes ConvertFrame(const FrameBuffer& frame, const PixelLayout& layout);
+Bytes FrameInLayout(const FrameBuffer& frame, const PixelLayout& layout);
 
 // Working memory of EncodePng, kept from one frame to the next so that a turn
 // does not ask the system for fresh pages every frame. One per thread.

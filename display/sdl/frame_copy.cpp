@@ -19,13 +19,13 @@ FramePlacement CentreFrame(std::int32_t frameWidth, std::int32_t frameHeight,
 
 void CopyFrameToSurface(const std::uint32_t* frame, std::int32_t frameWidth,
                         std::int32_t frameHeight, const SurfaceBytes& surface,
-                        RowConverter convertRow) {
+                        RowConverter converter) {
     const FramePlacement place = CentreFrame(frameWidth, frameHeight, surface.width, surface.height);
     const std::ptrdiff_t sourceStride = frameWidth;
     const std::ptrdiff_t targetStride = surface.pitch;
     const std::uint32_t* source = frame + place.rows.source * sourceStride + place.columns.source;
     std::uint8_t* target = surface.pixels + place.rows.target * targetStride +
                            std::ptrdiff_t{place.columns.target} * surface.bytesPerPixel;
-    ConvertRows(convertRow, source, sourceStride, target, targetStride, place.columns.length,
-                place.rows.length);
+    ConvertFrame(converter, source, sourceStride, target, targetStride, place.columns.length,
+                 place.rows.length);
 }

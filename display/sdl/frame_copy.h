@@ -33,4 +33,4 @@ struct SurfaceBytes {
 // around the frame are left as they are.
 void CopyFrameToSurface(const std::uint32_t* frame, std::int32_t frameWidth,
                         std::int32_t frameHeight, const SurfaceBytes& surface,
-                        RowConverter convertRow);
+                        RowConverter converter);

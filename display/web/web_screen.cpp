@@ -1,4 +1,4 @@
-// The display back-end of the web page: the frame goes through the rgba row
+// The display back-end of the web page: the frame goes through the abgr32 row
 // converter into a buffer that the canvas's image data is filled from. The
 // page's script provides the canvas (id "screen") and the title line (id
 // "title"). Esc ends the page's run as it ends a program: ScreenClose, then
@@ -70,8 +70,8 @@ std::int32_t ScreenFlip(const std::uint32_t* pixels) {
         std::exit(0);
     }
     if (!canvasOpen) return 0;
-    ConvertRows(ConvertRgba, pixels, frameWidth, canvasBytes.data(), std::ptrdiff_t{frameWidth} * 4, frameWidth,
-                frameHeight);
+    ConvertFrame(ConvertAbgr32, pixels, frameWidth, canvasBytes.data(), std::ptrdiff_t{frameWidth} * 4, frameWidth,
+                 frameHeight);
     PutOnCanvas(canvasBytes.data(), static_cast<int>(canvasBytes.size()));
     return 1;
 }

@@ -113,7 +113,7 @@ bool SearchSeeds(const std::string& format, const std::vector<long>& seeds, bool
         BuildScene(*scene);
         for (int frame = 0; frame < kFramesPerTurn; ++frame) {
             StepFrame(*scene);
-            const Bytes converted = ConvertFrame(scene->frameBuffer, *FindPixelLayout(format));
+            const Bytes converted = FrameInLayout(scene->frameBuffer, *FindPixelLayout(format));
             if (CompareFrame(converted, seed, frame, measure, dumps)) return true;
         }
     }
