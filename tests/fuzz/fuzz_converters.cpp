@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t outBytes = static_cast<std::size_t>(count) * layout.bytesPerPixel;
     std::vector<std::uint8_t> out(kGuardBytes + destinationOffset + outBytes + kGuardBytes, kGuard);
     std::uint8_t* destination = out.data() + kGuardBytes + destinationOffset;
-    layout.converter(source.data() + sourceOffset, destination, count);
+    ConverterFor(layout)(source.data() + sourceOffset, destination, count);
 
     std::uint8_t expected[4];
     for (std::int32_t i = 0; i < count; ++i) {
