@@ -15,17 +15,25 @@
 // has it (cpu/simd_level.h).
 #pragma once
 
+// Each row also says which entries of a stage's SimdPaths table
+// (cpu/simd_level.h) the build keeps: DEMO_SIMD_PATHS(plain, sse2, avx2,
+// avx512) is the table, with the path of every level the build leaves out
+// dropped unnamed, so that it need not exist, and none in its place. Every
+// stage fills its table so, and the tests' lists of levels come from the same
+// entries: no other file asks which levels a build has.
 #if defined(__SSE2__) && defined(__GNUC__) && defined(__x86_64__)
 #define DEMO_BUILD_X86 1
 #define DEMO_BUILD_SSE2 1
 #define DEMO_BUILD_AVX2 1
 #define DEMO_BUILD_AVX512 1
+#define DEMO_SIMD_PATHS(plain, sse2, avx2, avx512) {plain, sse2, avx2, avx512}
 #elif defined(__SSE2__) && defined(__GNUC__) && defined(__i386__)
 // No AVX-512: 32-bit Windows does not keep the stack aligned for 64-byte
 // registers.
 #define DEMO_BUILD_X86 1
 #define DEMO_BUILD_SSE2 1
 #define DEMO_BUILD_AVX2 1
+#define DEMO_SIMD_PATHS(plain, sse2, avx2, avx512) {plain, sse2, avx2, nullptr}
 #elif defined(__EMSCRIPTEN__) && defined(__SSE2__)
 // With -msimd128 -msse2, emscripten defines __SSE2__ and gives the SSE2
 // intrinsics headers, built on WebAssembly's 128-bit vectors: the web build's
@@ -34,35 +42,15 @@
 // above SSE2. A browser without WebAssembly SIMD refuses the whole module, so
 // the level cannot be chosen at run time inside one: the web build is made
 // twice (CMake's DEMO_WEB_SIMD) and the page loads the one the browser
-// validates. Where the SSE2 header spells an
-// operation out one lane at a time, the paths take WebAssembly's own
-// instruction instead (DEMO_BUILD_WASM_SIMD).
+// validates. Where the SSE2 header spells an operation out one lane at a
+// time, the paths take WebAssembly's own instruction instead
+// (DEMO_BUILD_WASM_SIMD).
 #define DEMO_BUILD_SSE2 1
 #define DEMO_BUILD_WASM_SIMD 1
-#endif
-
-// A stage's SimdPaths table (cpu/simd_level.h), one path per level: where
-// this build leaves a level out, its path is dropped here, unnamed, and the
-// table holds none. Every stage fills its table so, and the tests' lists of
-// levels come from the same entries, so no other file asks which levels a
-// build has.
-#if defined(DEMO_BUILD_SSE2)
-#define DEMO_SSE2_PATH(path) path
+#define DEMO_SIMD_PATHS(plain, sse2, avx2, avx512) {plain, sse2, nullptr, nullptr}
 #else
-#define DEMO_SSE2_PATH(path) nullptr
+#define DEMO_SIMD_PATHS(plain, sse2, avx2, avx512) {plain, nullptr, nullptr, nullptr}
 #endif
-#if defined(DEMO_BUILD_AVX2)
-#define DEMO_AVX2_PATH(path) path
-#else
-#define DEMO_AVX2_PATH(path) nullptr
-#endif
-#if defined(DEMO_BUILD_AVX512)
-#define DEMO_AVX512_PATH(path) path
-#else
-#define DEMO_AVX512_PATH(path) nullptr
-#endif
-#define DEMO_SIMD_PATHS(plain, sse2, avx2, avx512) \
-    {plain, DEMO_SSE2_PATH(sse2), DEMO_AVX2_PATH(avx2), DEMO_AVX512_PATH(avx512)}
 
 // Functions of the wider levels are compiled for their instructions one by
 // one, so that the rest of the program keeps the baseline; they run only on a

@@ -306,11 +306,6 @@ constexpr std::int32_t PatternIndexPlain(const std::int32_t* k, std::int32_t cou
     return kFirstOfCount[count] + pattern;
 }
 
-struct KeyAndOrder {
-    std::int32_t depthKey;
-    std::int32_t order;
-};
-
 inline constexpr auto kSmallPermutations = [] {
     std::array<SmallPermutation, kPatterns> table{};
     for (SmallPermutation& entry : table) {
@@ -322,10 +317,11 @@ inline constexpr auto kSmallPermutations = [] {
         for (std::int32_t i = 0; i < count; ++i) assignments *= count;
         for (std::int32_t a = 0; a < assignments; ++a) {
             std::int32_t keys[kSmallRange] = {};
-            KeyAndOrder slots[kSmallRange] = {};
+            Face slots[kSmallRange] = {};
             for (std::int32_t i = 0, rest = a; i < count; ++i, rest /= count) {
                 keys[i] = rest % count;
-                slots[i] = {keys[i], i};
+                slots[i].depthKey = keys[i];
+                slots[i].order = i;
             }
             QuickSortSlots(slots, 0, count - 1);
             SmallPermutation& entry = table[static_cast<std::size_t>(PatternIndexPlain(keys, count))];
