@@ -1,6 +1,7 @@
 #include "geometry/depth_sort.h"
 
 #include "cpu/build_contents.h"
+#include "cpu/simd_level.h"
 #include "geometry/depth_sort_fast.h"
 #include "geometry/quicksort.h"
 
@@ -15,7 +16,8 @@ void DepthSortPlain(const VertexArray& vertices, FaceArray& faces) {
 
 void QuickSortFaces(FaceArray& faces, std::int32_t lo, std::int32_t hi) { QuickSortSlots(faces.data(), lo, hi); }
 
-constexpr SimdPaths<DepthSortPath> kDepthSortPaths =
+// The sort's paths by level; every one leaves the same slots.
+constexpr SimdPaths<decltype(&DepthSortPlain)> kDepthSortPaths =
     DEMO_SIMD_PATHS(DepthSortPlain, DepthSortSse2, DepthSortAvx2, nullptr);
 
 void DepthSortFaces(const VertexArray& vertices, FaceArray& faces) {

@@ -3,6 +3,7 @@
 #include <cstddef>
 
 #include "cpu/build_contents.h"
+#include "cpu/simd_level.h"
 #include "geometry/matrix.h"
 #include "geometry/rounding.h"
 
@@ -92,7 +93,8 @@ void TransformSse2(VertexArray& vertices, const Matrix4& m) {
 
 }  // namespace
 
-constexpr SimdPaths<TransformPath> kTransformPaths =
+// The stage's paths by level; every one writes the same floats.
+constexpr SimdPaths<decltype(&TransformPlain)> kTransformPaths =
     DEMO_SIMD_PATHS(TransformPlain, TransformSse2, nullptr, nullptr);
 
 void TransformVertices(VertexArray& vertices, const Matrix4& m) {

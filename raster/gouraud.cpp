@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "cpu/build_contents.h"
+#include "cpu/simd_level.h"
 #include "raster/gouraud_fast.h"
 
 namespace {
@@ -152,7 +153,7 @@ void FillTrianglesPlain(FrameBuffer& frameBuffer, const ScreenTriangle* triangle
     }
 }
 
-constexpr SimdPaths<TriangleListFill> kTriangleListFills =
+constexpr SimdPaths<decltype(&FillTrianglesPlain)> kTriangleListFills =
     DEMO_SIMD_PATHS(FillTrianglesPlain, FillTrianglesSse2, FillTrianglesAvx2, FillTrianglesAvx512);
 
 void FillTriangles(FrameBuffer& frameBuffer, const ScreenTriangle* triangles, std::size_t count) {

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 
+#include "cpu/simd_level.h"
 #include "geometry/rounding.h"
 #include "raster/gouraud.h"
 
@@ -140,9 +141,7 @@ void DrawMeshBatched(FrameBuffer& frameBuffer, const VertexArray& vertices, cons
 
 // The reference at the plain level, the batched draw at every level above it,
 // whose triangle fills take many triangles at once.
-using MeshDraw = void (*)(FrameBuffer& frameBuffer, const VertexArray& vertices, const FaceArray& faces,
-                          Vec3 lightDir, CornerCache& cache);
-constexpr SimdPaths<MeshDraw> kMeshDraws = {DrawMeshPlain, DrawMeshBatched, nullptr, nullptr};
+constexpr SimdPaths<decltype(&DrawMeshPlain)> kMeshDraws = {DrawMeshPlain, DrawMeshBatched, nullptr, nullptr};
 
 }  // namespace
 
