@@ -69,21 +69,22 @@ std::uint32_t PixelAt(const FrameBytes& bytes, std::size_t index, std::size_t by
 }  // namespace
 
 const BenchLayout kBenchLayouts[8] = {
-    {"rgb32", ConvertRgb32, 4, 0x00FFFFFF, ConvertPlain<pixel::Rgb32>, SDL_PIXELFORMAT_XRGB8888, PIXMAN_x8r8g8b8},
-    {"bgr32", ConvertBgr32, 4, 0x00FFFFFF, ConvertPlain<pixel::Bgr32>, SDL_PIXELFORMAT_XBGR8888, PIXMAN_x8b8g8r8},
+    {"rgb32", 4, 0x00FFFFFF, ConvertPlain<pixel::Rgb32>, SDL_PIXELFORMAT_XRGB8888, PIXMAN_x8r8g8b8},
+    {"bgr32", 4, 0x00FFFFFF, ConvertPlain<pixel::Bgr32>, SDL_PIXELFORMAT_XBGR8888, PIXMAN_x8b8g8r8},
     // SDL names array layouts by memory order, pixman by the value's bits.
-    {"rgb24", ConvertRgb24, 3, 0xFFFFFF, ConvertPlain<pixel::Rgb24>, SDL_PIXELFORMAT_BGR24, PIXMAN_r8g8b8},
-    {"bgr24", ConvertBgr24, 3, 0xFFFFFF, ConvertPlain<pixel::Bgr24>, SDL_PIXELFORMAT_RGB24, PIXMAN_b8g8r8},
-    {"rgb565", ConvertRgb565, 2, 0xFFFF, ConvertPlain<pixel::Rgb565>, SDL_PIXELFORMAT_RGB565, PIXMAN_r5g6b5},
-    {"bgr565", ConvertBgr565, 2, 0xFFFF, ConvertPlain<pixel::Bgr565>, SDL_PIXELFORMAT_BGR565, PIXMAN_b5g6r5},
-    {"rgb555", ConvertRgb555, 2, 0x7FFF, ConvertPlain<pixel::Rgb555>, SDL_PIXELFORMAT_XRGB1555, PIXMAN_x1r5g5b5},
-    {"bgr555", ConvertBgr555, 2, 0x7FFF, ConvertPlain<pixel::Bgr555>, SDL_PIXELFORMAT_XBGR1555, PIXMAN_x1b5g5r5},
+    {"rgb24", 3, 0xFFFFFF, ConvertPlain<pixel::Rgb24>, SDL_PIXELFORMAT_BGR24, PIXMAN_r8g8b8},
+    {"bgr24", 3, 0xFFFFFF, ConvertPlain<pixel::Bgr24>, SDL_PIXELFORMAT_RGB24, PIXMAN_b8g8r8},
+    {"rgb565", 2, 0xFFFF, ConvertPlain<pixel::Rgb565>, SDL_PIXELFORMAT_RGB565, PIXMAN_r5g6b5},
+    {"bgr565", 2, 0xFFFF, ConvertPlain<pixel::Bgr565>, SDL_PIXELFORMAT_BGR565, PIXMAN_b5g6r5},
+    {"rgb555", 2, 0x7FFF, ConvertPlain<pixel::Rgb555>, SDL_PIXELFORMAT_XRGB1555, PIXMAN_x1r5g5b5},
+    {"bgr555", 2, 0x7FFF, ConvertPlain<pixel::Bgr555>, SDL_PIXELFORMAT_XBGR1555, PIXMAN_x1b5g5r5},
 };
 
 FrameConversion MakeRowConverterConversion(const BenchLayout& layout, const FrameBuffer& frame,
                                            std::uint8_t* destination) {
-    return [&layout, &frame, destination] {
-        ConvertFrame(layout.converter, frame.pixels.data(), kFrameWidth, destination,
+    const RowConverter converter = ConverterFor(*FindPixelLayout(layout.name));
+    return [converter, &layout, &frame, destination] {
+        ConvertFrame(converter, frame.pixels.data(), kFrameWidth, destination,
                      static_cast<std::ptrdiff_t>(RowBytes(layout)), kFrameWidth, kFrameHeight);
     };
 }

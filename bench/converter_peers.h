@@ -17,8 +17,7 @@ using FrameBytes = std::vector<std::uint8_t>;
 using PlainLoop = void (*)(const PackedColor* source, std::uint8_t* destination, std::size_t count);
 
 struct BenchLayout {
-    const char* name;
-    RowConverter converter;
+    const char* name;  // the PixelLayout whose converter is timed
     std::size_t bytesPerPixel;
     // The bits of an output pixel that carry colour; the others are unused in
     // the layout, and the peers may leave them as they like.

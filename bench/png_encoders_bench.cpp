@@ -28,7 +28,7 @@ namespace {
 // Rows of 8-bit R, G, B, as every encoder here takes them.
 Bytes RgbBytes(const FrameBuffer& frame) {
     Bytes rgb(frame.pixels.size() * 3);
-    ConvertToImageRgb(frame.pixels.data(), rgb.data(), kFrameWidth * kFrameHeight);
+    ImageRgbConverter()(frame.pixels.data(), rgb.data(), kFrameWidth * kFrameHeight);
     return rgb;
 }
 

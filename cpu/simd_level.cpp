@@ -63,10 +63,23 @@ SimdLevel ActiveSimdLevel() { return ActiveLevel(); }
 
 void UseSimdLevel(SimdLevel level) { ActiveLevel() = std::min(level, ChosenSimdLevel()); }
 
-std::vector<SimdLevel> RunnableSimdLevels() {
+namespace {
+
+std::vector<SimdLevel> LevelsBetween(SimdLevel first, SimdLevel last) {
     std::vector<SimdLevel> levels;
-    for (std::size_t i = 0; i <= static_cast<std::size_t>(ChosenSimdLevel()); ++i) {
-        levels.push_back(static_cast<SimdLevel>(i));
-    }
+    for (auto i = static_cast<int>(first); i <= static_cast<int>(last); ++i) levels.push_back(static_cast<SimdLevel>(i));
     return levels;
 }
+
+// The level the top of a stage's table runs: the widest whose entries the
+// tables keep. A build's levels run from Plain up to it without a gap.
+SimdLevel WidestBuiltLevel() {
+    constexpr SimdPaths<const char*> kept = DEMO_SIMD_PATHS("plain", "sse2", "avx2", "avx512");
+    return *ParseSimdLevel(PathFor(kept, SimdLevel::Avx512));
+}
+
+}  // namespace
+
+std::vector<SimdLevel> RunnableSimdLevels() { return LevelsBetween(SimdLevel::Plain, ChosenSimdLevel()); }
+std::vector<SimdLevel> BuiltSimdLevels() { return LevelsBetween(SimdLevel::Plain, WidestBuiltLevel()); }
+std::vector<SimdLevel> FastSimdLevels() { return LevelsBetween(SimdLevel::Sse2, WidestBuiltLevel()); }

@@ -21,6 +21,10 @@ SimdLevel ChosenSimdLevel();
 // Every level from Plain up to ChosenSimdLevel(): the paths tests and
 // benchmarks can run on this machine.
 std::vector<SimdLevel> RunnableSimdLevels();
+// Every level this build has code for, whether this processor runs it or not;
+// and the same but Plain, the levels with paths to hold against the plain ones.
+std::vector<SimdLevel> BuiltSimdLevels();
+std::vector<SimdLevel> FastSimdLevels();
 
 // The level every stage runs: ChosenSimdLevel() unless UseSimdLevel lowered it.
 SimdLevel ActiveSimdLevel();

@@ -1,9 +1,9 @@
 #include "display/converters.h"
 
-#include <algorithm>
 #include <cstring>
 
-#include "display/converter_groups.h"
+#include "cpu/build_contents.h"
+#include "display/converters_fast.h"
 #include "display/pixel_formulas.h"
 
 namespace {
@@ -29,101 +29,67 @@ void Store(std::uint8_t* destination, pixel::Bytes3 value) {
 }
 
 // One pixel at a time through a per-pixel formula.
-template <typename Formula>
-void ConvertEach(const void* source, void* destination, std::int32_t count, Formula formula) {
+template <auto kFormula>
+void ConvertEach(const void* source, void* destination, std::int32_t count) {
     const auto* in = static_cast<const std::uint8_t*>(source);
     auto* out = static_cast<std::uint8_t*>(destination);
     for (std::int32_t i = 0; i < count; ++i, in += 4) {
-        const auto value = formula(LoadPixel(in));
+        const auto value = kFormula(LoadPixel(in));
         Store(out, value);
         out += sizeof value;
     }
 }
 
-// Searched in order; the first row that matches wins.
-constexpr PixelLayout kLayouts[] = {
-    {"rgb32", 32, 0x00FF0000, 0x0000FF00, 0x000000FF, 4, ConvertRgb32},
-    {"bgr32", 32, 0x000000FF, 0x0000FF00, 0x00FF0000, 4, ConvertBgr32},
-    {"rgb24", 24, 0x00FF0000, 0x0000FF00, 0x000000FF, 3, ConvertRgb24},
-    {"bgr24", 24, 0x000000FF, 0x0000FF00, 0x00FF0000, 3, ConvertBgr24},
-    {"rgb565", 16, 0xF800, 0x07E0, 0x001F, 2, ConvertRgb565},
-    {"bgr565", 16, 0x001F, 0x07E0, 0xF800, 2, ConvertBgr565},
-    {"rgb555", 16, 0x7C00, 0x03E0, 0x001F, 2, ConvertRgb555},
-    {"bgr555", 16, 0x001F, 0x03E0, 0x7C00, 2, ConvertBgr555},
-    {"abgr32", 32, 0x000000FF, 0x0000FF00, 0x00FF0000, 4, ConvertAbgr32},
-};
-
-// Where a level has no vector paths of its own: the formula for every pixel,
-// and the C library's copy for the frame's own layout.
-constexpr GroupPaths kPlainGroupPaths = {CopyWholeRow, NoGroups, NoGroups, NoGroups,
-                                         NoGroups,     NoGroups, NoGroups, NoGroups};
-
-#if defined(DEMO_BUILD_SSE2)
-constexpr const GroupPaths* kSse2Paths = &kConvertersSse2;
-#else
-constexpr const GroupPaths* kSse2Paths = nullptr;
-#endif
-#if defined(DEMO_BUILD_AVX2)
-constexpr const GroupPaths* kAvx2Paths = &kConvertersAvx2;
-#else
-constexpr const GroupPaths* kAvx2Paths = nullptr;
-#endif
-constexpr SimdPaths<const GroupPaths*> kGroupPathsByLevel = {&kPlainGroupPaths, kSse2Paths, kAvx2Paths,
-                                                             nullptr};
-
-const GroupPaths& ActiveGroupPaths() { return *PathFor(kGroupPathsByLevel, ActiveSimdLevel()); }
-
-// Whole groups through the fast path, then the row's tail through the formula.
-template <typename Formula>
-void ConvertGroupsThenTail(const void* source, void* destination, std::int32_t count,
-                           GroupPath groups, Formula formula) {
+// A layout's converter at a level with group paths of its own: the level's
+// group path over the start of the row, the formula over the rest. The level
+// is fixed in the function, so that a converter chosen once runs its level's
+// paths without looking them up again for every row.
+template <const GroupPaths& kLevel, GroupPath GroupPaths::*kGroups, auto kFormula>
+void ConvertGroupsThenTail(const void* source, void* destination, std::int32_t count) {
     const auto* in = static_cast<const std::uint8_t*>(source);
     auto* out = static_cast<std::uint8_t*>(destination);
-    const std::int32_t done = count > 0 ? groups(in, out, count) : 0;
-    constexpr std::size_t kBytesPerPixel = sizeof(decltype(formula(0u)));
-    ConvertEach(in + static_cast<std::size_t>(done) * 4, out + static_cast<std::size_t>(done) * kBytesPerPixel,
-                count - done, formula);
+    const std::int32_t done = count > 0 ? (kLevel.*kGroups)(in, out, count) : 0;
+    constexpr std::size_t kBytesPerPixel = sizeof(decltype(kFormula(0u)));
+    ConvertEach<kFormula>(in + static_cast<std::size_t>(done) * 4,
+                          out + static_cast<std::size_t>(done) * kBytesPerPixel, count - done);
 }
+
+// A layout's converters by level: the reference at Plain, then each level's
+// group paths with the reference's formula.
+template <RowConverter kPlain, GroupPath GroupPaths::*kGroups, auto kFormula>
+constexpr SimdPaths<RowConverter> kByLevel =
+    DEMO_SIMD_PATHS(kPlain, (ConvertGroupsThenTail<kConvertersSse2, kGroups, kFormula>),
+                    (ConvertGroupsThenTail<kConvertersAvx2, kGroups, kFormula>), nullptr);
+
+// Searched in order; the first row that matches wins.
+constexpr PixelLayout kLayouts[] = {
+    {"rgb32", 32, 0x00FF0000, 0x0000FF00, 0x000000FF, 4, kByLevel<ConvertRgb32, &GroupPaths::rgb32, pixel::Rgb32>},
+    {"bgr32", 32, 0x000000FF, 0x0000FF00, 0x00FF0000, 4, kByLevel<ConvertBgr32, &GroupPaths::bgr32, pixel::Bgr32>},
+    {"rgb24", 24, 0x00FF0000, 0x0000FF00, 0x000000FF, 3, kByLevel<ConvertRgb24, &GroupPaths::rgb24, pixel::Rgb24>},
+    {"bgr24", 24, 0x000000FF, 0x0000FF00, 0x00FF0000, 3, kByLevel<ConvertBgr24, &GroupPaths::bgr24, pixel::Bgr24>},
+    {"rgb565", 16, 0xF800, 0x07E0, 0x001F, 2, kByLevel<ConvertRgb565, &GroupPaths::rgb565, pixel::Rgb565>},
+    {"bgr565", 16, 0x001F, 0x07E0, 0xF800, 2, kByLevel<ConvertBgr565, &GroupPaths::bgr565, pixel::Bgr565>},
+    {"rgb555", 16, 0x7C00, 0x03E0, 0x001F, 2, kByLevel<ConvertRgb555, &GroupPaths::rgb555, pixel::Rgb555>},
+    {"bgr555", 16, 0x001F, 0x03E0, 0x7C00, 2, kByLevel<ConvertBgr555, &GroupPaths::bgr555, pixel::Bgr555>},
+    // Only the web page writes it, and WebAssembly has no group paths for it.
+    {"abgr32", 32, 0x000000FF, 0x0000FF00, 0x00FF0000, 4, {ConvertAbgr32}},
+};
 
 }  // namespace
 
-std::int32_t NoGroups(const std::uint8_t*, std::uint8_t*, std::int32_t) { return 0; }
-
-// Where there are no vector paths the C library's copy is the best at hand.
-std::int32_t CopyWholeRow(const std::uint8_t* source, std::uint8_t* destination, std::int32_t count) {
-    std::memcpy(destination, source, static_cast<std::size_t>(count) * 4);
-    return count;
-}
-
+// The references: the formula for every pixel, and for the frame's own layout
+// the C library's copy.
 void ConvertRgb32(const void* source, void* destination, std::int32_t count) {
-    ConvertGroupsThenTail(source, destination, count, ActiveGroupPaths().rgb32, pixel::Rgb32);
+    if (count > 0) std::memcpy(destination, source, static_cast<std::size_t>(count) * 4);
 }
-void ConvertBgr32(const void* source, void* destination, std::int32_t count) {
-    ConvertGroupsThenTail(source, destination, count, ActiveGroupPaths().bgr32, pixel::Bgr32);
-}
-void ConvertRgb24(const void* source, void* destination, std::int32_t count) {
-    ConvertGroupsThenTail(source, destination, count, ActiveGroupPaths().rgb24, pixel::Rgb24);
-}
-void ConvertBgr24(const void* source, void* destination, std::int32_t count) {
-    ConvertGroupsThenTail(source, destination, count, ActiveGroupPaths().bgr24, pixel::Bgr24);
-}
-void ConvertRgb565(const void* source, void* destination, std::int32_t count) {
-    ConvertGroupsThenTail(source, destination, count, ActiveGroupPaths().rgb565, pixel::Rgb565);
-}
-void ConvertBgr565(const void* source, void* destination, std::int32_t count) {
-    ConvertGroupsThenTail(source, destination, count, ActiveGroupPaths().bgr565, pixel::Bgr565);
-}
-void ConvertRgb555(const void* source, void* destination, std::int32_t count) {
-    ConvertGroupsThenTail(source, destination, count, ActiveGroupPaths().rgb555, pixel::Rgb555);
-}
-void ConvertBgr555(const void* source, void* destination, std::int32_t count) {
-    ConvertGroupsThenTail(source, destination, count, ActiveGroupPaths().bgr555, pixel::Bgr555);
-}
-
-// Only the web page uses it, and WebAssembly has no vector paths here.
-void ConvertAbgr32(const void* source, void* destination, std::int32_t count) {
-    ConvertEach(source, destination, count, pixel::Abgr32);
-}
+void ConvertBgr32(const void* s, void* d, std::int32_t n) { ConvertEach<pixel::Bgr32>(s, d, n); }
+void ConvertRgb24(const void* s, void* d, std::int32_t n) { ConvertEach<pixel::Rgb24>(s, d, n); }
+void ConvertBgr24(const void* s, void* d, std::int32_t n) { ConvertEach<pixel::Bgr24>(s, d, n); }
+void ConvertRgb565(const void* s, void* d, std::int32_t n) { ConvertEach<pixel::Rgb565>(s, d, n); }
+void ConvertBgr565(const void* s, void* d, std::int32_t n) { ConvertEach<pixel::Bgr565>(s, d, n); }
+void ConvertRgb555(const void* s, void* d, std::int32_t n) { ConvertEach<pixel::Rgb555>(s, d, n); }
+void ConvertBgr555(const void* s, void* d, std::int32_t n) { ConvertEach<pixel::Bgr555>(s, d, n); }
+void ConvertAbgr32(const void* s, void* d, std::int32_t n) { ConvertEach<pixel::Abgr32>(s, d, n); }
 
 std::span<const PixelLayout> PixelLayouts() { return kLayouts; }
 
@@ -135,12 +101,14 @@ const PixelLayout* FindPixelLayout(std::string_view name) {
     return nullptr;
 }
 
+RowConverter ConverterFor(const PixelLayout& layout) { return PathFor(layout.converters, ActiveSimdLevel()); }
+
 RowConverter SelectRowConverter(std::uint32_t bitsPerPixel, std::uint32_t redMask,
                                 std::uint32_t greenMask, std::uint32_t blueMask) {
     for (const PixelLayout& row : kLayouts) {
         if (row.bitsPerPixel == bitsPerPixel && row.redMask == redMask &&
             row.greenMask == greenMask && row.blueMask == blueMask) {
-            return row.converter;
+            return ConverterFor(row);
         }
     }
     return nullptr;

@@ -2,7 +2,9 @@
 // the program keeps the baseline instruction set; the converters take them
 // only on a processor that has AVX2. The compiler ends each with vzeroupper, so
 // the SSE code after them pays no transition penalty.
-#include "display/converter_groups.h"
+#include "display/converters_fast.h"
+
+#include "cpu/build_contents.h"
 
 #if defined(DEMO_BUILD_AVX2)
 
@@ -22,7 +24,7 @@ DEMO_TARGET_AVX2 void Store32(std::uint8_t* destination, __m256i value) {
 DEMO_TARGET_AVX2 __m256i Lanes32(std::uint32_t value) { return _mm256_set1_epi32(static_cast<int>(value)); }
 
 // A byte shuffle within each 16-byte half of a register: four pixels, output
-// byte i taken from source byte kOrder[i]; -1 gives 0.
+// byte i taken from source byte order[i]; -1 gives 0.
 DEMO_TARGET_AVX2 __m256i ByteOrder(const signed char (&order)[16]) {
     __m128i half;
     std::memcpy(&half, order, sizeof half);

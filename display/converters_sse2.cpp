@@ -1,8 +1,8 @@
-// SSE2 group paths. SSE2 is the baseline of every x86-64 processor and the
-// 32-bit build asks for it too; its registers are separate from the x87 stack,
-// so nothing needs releasing before the frame's floating-point work resumes.
-// Loads and stores are all unaligned: the surface row may start anywhere.
-#include "display/converter_groups.h"
+// SSE2 group paths, the converters' fast paths at the SSE2 level. Loads and
+// stores are all unaligned: the surface row may start anywhere.
+#include "display/converters_fast.h"
+
+#include "cpu/build_contents.h"
 
 #if defined(DEMO_BUILD_SSE2)
 

@@ -1,7 +1,8 @@
 #include "geometry/depth_sort.h"
 
 #include "cpu/build_contents.h"
-#include "geometry/depth_sort_sse2.h"
+#include "cpu/simd_level.h"
+#include "geometry/depth_sort_fast.h"
 #include "geometry/quicksort.h"
 
 // The reference: keys into the face slots, then the quicksort over them.
@@ -15,13 +16,9 @@ void DepthSortPlain(const VertexArray& vertices, FaceArray& faces) {
 
 void QuickSortFaces(FaceArray& faces, std::int32_t lo, std::int32_t hi) { QuickSortSlots(faces.data(), lo, hi); }
 
-#if defined(DEMO_BUILD_AVX2)
-constexpr SimdPaths<DepthSortPath> kDepthSortPaths = {DepthSortPlain, DepthSortSse2, DepthSortAvx2, nullptr};
-#elif defined(DEMO_BUILD_SSE2)
-constexpr SimdPaths<DepthSortPath> kDepthSortPaths = {DepthSortPlain, DepthSortSse2, nullptr, nullptr};
-#else
-constexpr SimdPaths<DepthSortPath> kDepthSortPaths = {DepthSortPlain, nullptr, nullptr, nullptr};
-#endif
+// The sort's paths by level; every one leaves the same slots.
+constexpr SimdPaths<decltype(&DepthSortPlain)> kDepthSortPaths =
+    DEMO_SIMD_PATHS(DepthSortPlain, DepthSortSse2, DepthSortAvx2, nullptr);
 
 void DepthSortFaces(const VertexArray& vertices, FaceArray& faces) {
     PathFor(kDepthSortPaths, ActiveSimdLevel())(vertices, faces);

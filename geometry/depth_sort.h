@@ -3,7 +3,6 @@
 
 #include <cstdint>
 
-#include "cpu/simd_level.h"
 #include "geometry/mesh.h"
 #include "geometry/rounding.h"
 
@@ -25,6 +24,3 @@ inline std::int32_t DepthKey(const VertexArray& vertices, const Face& face) {
 
 // The reference path, which the faster ones fall back on where they cannot sort.
 void DepthSortPlain(const VertexArray& vertices, FaceArray& faces);
-
-// The sort's paths by vector level; every one leaves the same slots.
-using DepthSortPath = void (*)(const VertexArray& vertices, FaceArray& faces);

@@ -26,6 +26,7 @@ inline std::int32_t RoundToInt32Portable(double value) {
     return FitsInt32(rounded) ? static_cast<std::int32_t>(rounded) : kIntegerIndefinite;
 }
 
+// Chosen when compiling, not from a level table: it is inlined into inner loops, and every level rounds alike.
 // WebAssembly's SSE2 header converts through lrint, one call per value; its
 // own rounding instruction, which the portable path uses, is much faster.
 inline std::int32_t RoundToInt32(double value) {

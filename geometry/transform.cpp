@@ -3,6 +3,7 @@
 #include <cstddef>
 
 #include "cpu/build_contents.h"
+#include "cpu/simd_level.h"
 #include "geometry/matrix.h"
 #include "geometry/rounding.h"
 
@@ -92,11 +93,9 @@ void TransformSse2(VertexArray& vertices, const Matrix4& m) {
 
 }  // namespace
 
-#if defined(DEMO_BUILD_SSE2)
-constexpr SimdPaths<TransformPath> kTransformPaths = {TransformPlain, TransformSse2, nullptr, nullptr};
-#else
-constexpr SimdPaths<TransformPath> kTransformPaths = {TransformPlain, nullptr, nullptr, nullptr};
-#endif
+// The stage's paths by level; every one writes the same floats.
+constexpr SimdPaths<decltype(&TransformPlain)> kTransformPaths =
+    DEMO_SIMD_PATHS(TransformPlain, TransformSse2, nullptr, nullptr);
 
 void TransformVertices(VertexArray& vertices, const Matrix4& m) {
     PathFor(kTransformPaths, ActiveSimdLevel())(vertices, m);

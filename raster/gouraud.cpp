@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "cpu/build_contents.h"
+#include "cpu/simd_level.h"
 #include "raster/gouraud_fast.h"
 
 namespace {
@@ -152,21 +153,8 @@ void FillTrianglesPlain(FrameBuffer& frameBuffer, const ScreenTriangle* triangle
     }
 }
 
-namespace {
-
-#if defined(DEMO_BUILD_AVX512)
-constexpr SimdPaths<TriangleListFill> kTriangleListFills = {FillTrianglesPlain, FillTrianglesSse2, FillTrianglesAvx2,
-                                                            FillTrianglesAvx512};
-#elif defined(DEMO_BUILD_AVX2)
-constexpr SimdPaths<TriangleListFill> kTriangleListFills = {FillTrianglesPlain, FillTrianglesSse2, FillTrianglesAvx2,
-                                                            nullptr};
-#elif defined(DEMO_BUILD_SSE2)
-constexpr SimdPaths<TriangleListFill> kTriangleListFills = {FillTrianglesPlain, FillTrianglesSse2, nullptr, nullptr};
-#else
-constexpr SimdPaths<TriangleListFill> kTriangleListFills = {FillTrianglesPlain, nullptr, nullptr, nullptr};
-#endif
-
-}  // namespace
+constexpr SimdPaths<decltype(&FillTrianglesPlain)> kTriangleListFills =
+    DEMO_SIMD_PATHS(FillTrianglesPlain, FillTrianglesSse2, FillTrianglesAvx2, FillTrianglesAvx512);
 
 void FillTriangles(FrameBuffer& frameBuffer, const ScreenTriangle* triangles, std::size_t count) {
     PathFor(kTriangleListFills, ActiveSimdLevel())(frameBuffer, triangles, count);

@@ -4,7 +4,6 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "cpu/simd_level.h"
 #include "raster/fixed_point.h"
 #include "raster/frame_buffer.h"
 
@@ -36,4 +35,3 @@ struct ScreenTriangle {
 // at once, the fill works out the next triangles' edges while it writes this
 // one's rows.
 void FillTriangles(FrameBuffer& frameBuffer, const ScreenTriangle* triangles, std::size_t count);
-using TriangleListFill = void (*)(FrameBuffer& frameBuffer, const ScreenTriangle* triangles, std::size_t count);

@@ -1,4 +1,6 @@
-// The AVX-512 level's triangle fill: the packed walk with a 512-bit span fill.
+// The AVX-512 level's triangle fill: the packed walk with a span fill that
+// works out eight pixels in 512-bit registers and stores them through 256 bits,
+// the last group's store masked to the span.
 #include "cpu/build_contents.h"
 
 #if defined(DEMO_BUILD_AVX512)
@@ -48,9 +50,9 @@ struct alignas(64) LaneMultipliers {
 };
 constexpr LaneMultipliers kLaneMultipliers = {{0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3}};
 
-// Eight pixels a group, the last group written with a store masked to the
-// span's own pixels.
-DEMO_TARGET_AVX512 inline void FillRow512(PackedColor* pixel, std::ptrdiff_t count, __m128i start, __m128i towardEnd) {
+// Eight pixels a group, stored through 256 bits; the last group's store is
+// masked to the span's own pixels.
+DEMO_TARGET_AVX512 inline void FillSpanMasked256(PackedColor* pixel, std::ptrdiff_t count, __m128i start, __m128i towardEnd) {
     const __m512i steps = _mm512_broadcast_i32x4(DivideLanesAvx(towardEnd, count));
     const __m512i fourSteps = _mm512_slli_epi32(steps, 2);
     __m512i firstFour = _mm512_add_epi32(_mm512_broadcast_i32x4(start),
@@ -71,7 +73,7 @@ DEMO_TARGET_AVX512 inline void FillRow512(PackedColor* pixel, std::ptrdiff_t cou
 }  // namespace gouraud_walk
 
 DEMO_TARGET_AVX512 void FillTrianglesAvx512(FrameBuffer& f, const ScreenTriangle* t, std::size_t n) {
-    gouraud_walk::FillTrianglesPacked<gouraud_walk::FillRow512>(f, t, n);
+    gouraud_walk::FillTrianglesPacked<gouraud_walk::FillSpanMasked256>(f, t, n);
 }
 
 #if defined(__GNUC__) && !defined(__clang__)

@@ -13,7 +13,7 @@
 
 // GouraudTriangle for each triangle in turn: the reference.
 void FillTrianglesPlain(FrameBuffer& frameBuffer, const ScreenTriangle* triangles, std::size_t count);
-// The packed walk with a span fill of 128, 256 and 512 bits, in
+// The packed walk with a span fill in 128-, 256- and 512-bit registers, in
 // gouraud_sse2.cpp, gouraud_avx2.cpp and gouraud_avx512.cpp; a build has those
 // cpu/build_contents.h names.
 void FillTrianglesSse2(FrameBuffer& frameBuffer, const ScreenTriangle* triangles, std::size_t count);

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 
+#include "cpu/simd_level.h"
 #include "geometry/rounding.h"
 #include "raster/gouraud.h"
 
@@ -56,8 +57,10 @@ float Intensity(const Vertex& vertex, Vec3 light) {
 ScreenPoint ScreenCorner(const Vertex& vertex) { return {RoundToInt32(vertex.sx), RoundToInt32(vertex.sy)}; }
 
 // The reference, as the algorithm reads: for each face in the depth sort's
-// order, skip it if it turns away, light its three corners, fill it.
-void DrawMeshPlain(FrameBuffer& frameBuffer, const VertexArray& vertices, const FaceArray& faces, Vec3 lightDir) {
+// order, skip it if it turns away, light its three corners, fill it. It
+// needs no cache.
+void DrawMeshPlain(FrameBuffer& frameBuffer, const VertexArray& vertices, const FaceArray& faces, Vec3 lightDir,
+                   CornerCache&) {
     for (const Face& slot : faces) {
         // The slot names the face to draw; its corners are in that face's own slot.
         const Face& face = faces[static_cast<std::size_t>(slot.order)];
@@ -126,6 +129,20 @@ void DrawFacesInOrder(FrameBuffer& frameBuffer, const FaceArray& faces, const Co
     }
 }
 
+// Every corner and every face's orientation first, in the cache, then the
+// faces that turn toward the viewer to the level's triangle fill in batches.
+void DrawMeshBatched(FrameBuffer& frameBuffer, const VertexArray& vertices, const FaceArray& faces, Vec3 lightDir,
+                     CornerCache& cache) {
+    SizeCornerCache(cache, vertices.size(), faces.size());
+    FillCorners(vertices, lightDir, cache);
+    FillFaceTable(faces, cache);
+    DrawFacesInOrder(frameBuffer, faces, cache);
+}
+
+// The reference at the plain level, the batched draw at every level above it,
+// whose triangle fills take many triangles at once.
+constexpr SimdPaths<decltype(&DrawMeshPlain)> kMeshDraws = {DrawMeshPlain, DrawMeshBatched, nullptr, nullptr};
+
 }  // namespace
 
 bool FacesViewer(ScreenPoint p0, ScreenPoint p1, ScreenPoint p2) {
@@ -148,14 +165,7 @@ void SizeCornerCache(CornerCache& cache, std::size_t vertexCount, std::size_t fa
     cache.faces.resize(faceCount);
 }
 
-// The plain level draws with the reference. The others work out every
-// corner and every face's orientation first, in the cache, and hand the faces
-// that turn toward the viewer to the level's triangle fill in batches.
 void DrawMeshGouraud(FrameBuffer& frameBuffer, const VertexArray& vertices, const FaceArray& faces,
                      Vec3 lightDir, CornerCache& cache) {
-    if (ActiveSimdLevel() == SimdLevel::Plain) return DrawMeshPlain(frameBuffer, vertices, faces, lightDir);
-    SizeCornerCache(cache, vertices.size(), faces.size());
-    FillCorners(vertices, lightDir, cache);
-    FillFaceTable(faces, cache);
-    DrawFacesInOrder(frameBuffer, faces, cache);
+    PathFor(kMeshDraws, ActiveSimdLevel())(frameBuffer, vertices, faces, lightDir, cache);
 }

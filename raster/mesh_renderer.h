@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <vector>
 
-#include "cpu/simd_level.h"
 #include "geometry/mesh.h"
 #include "raster/frame_buffer.h"
 

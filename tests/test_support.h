@@ -17,7 +17,6 @@
 #include <string>
 #include <vector>
 
-#include "cpu/build_contents.h"
 #include "cpu/simd_level.h"
 #include "raster/frame_buffer.h"
 
@@ -56,29 +55,6 @@ struct AtSimdLevel {
 
 // Lets gtest print a level by name in test names and messages.
 inline void PrintTo(SimdLevel level, std::ostream* out) { *out << SimdLevelName(level); }
-
-// Every level this build has code for, whether this processor runs it or not.
-inline std::vector<SimdLevel> BuiltSimdLevels() {
-    return {SimdLevel::Plain,
-#if defined(DEMO_BUILD_SSE2)
-            SimdLevel::Sse2,
-#endif
-#if defined(DEMO_BUILD_AVX2)
-            SimdLevel::Avx2,
-#endif
-#if defined(DEMO_BUILD_AVX512)
-            SimdLevel::Avx512,
-#endif
-    };
-}
-
-// The levels with a path to hold against the plain one: every level this
-// build has but Plain, which is the reference itself.
-inline std::vector<SimdLevel> FastSimdLevels() {
-    std::vector<SimdLevel> levels = BuiltSimdLevels();
-    levels.erase(levels.begin());
-    return levels;
-}
 
 // `count` pixels from a seeded generator. The mask 0x00FFFFFF gives the
 // renderer's colours, a zero top byte; the default keeps all 32 bits.

@@ -59,7 +59,7 @@ Bytes FrameBufferBytes(const FrameBuffer& frame) {
 Bytes FrameInLayout(const FrameBuffer& frame, const PixelLayout& layout) {
     const std::size_t rowBytes = kFrameWidth * layout.bytesPerPixel;
     Bytes bytes(rowBytes * kFrameHeight);
-    ConvertFrame(layout.converter, frame.pixels.data(), kFrameWidth, bytes.data(),
+    ConvertFrame(ConverterFor(layout), frame.pixels.data(), kFrameWidth, bytes.data(),
                  static_cast<std::ptrdiff_t>(rowBytes), kFrameWidth, kFrameHeight);
     return bytes;
 }

@@ -27,8 +27,9 @@ void FilterRowsUp(const FrameBuffer& frame, std::uint8_t* out) {
     RgbRow* above = &rows[0];
     RgbRow* current = &rows[1];
     above->fill(0);
+    const RowConverter toRgb = ImageRgbConverter();
     for (std::int32_t y = 0; y < kFrameHeight; ++y) {
-        ConvertToImageRgb(frame.pixels.data() + y * kFrameWidth, current->data(), kFrameWidth);
+        toRgb(frame.pixels.data() + y * kFrameWidth, current->data(), kFrameWidth);
         *out++ = kFilterUp;
         for (std::size_t i = 0; i < kRgbRowBytes; ++i) {
             *out++ = static_cast<std::uint8_t>((*current)[i] - (*above)[i]);

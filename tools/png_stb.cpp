@@ -19,7 +19,7 @@ void AppendBytes(void* context, void* data, int size) {
 Bytes EncodePng(const FrameBuffer& frame, PngBuffers& buffers) {
     Bytes& rgb = buffers.rows;
     rgb.resize(frame.pixels.size() * 3);
-    ConvertToImageRgb(frame.pixels.data(), rgb.data(), kFrameWidth * kFrameHeight);
+    ImageRgbConverter()(frame.pixels.data(), rgb.data(), kFrameWidth * kFrameHeight);
     stbi_write_png_compression_level = 1;
     stbi_write_force_png_filter = 1;  // Sub
     Bytes png;

@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::memcpy(&pixel, source.data() + sourceOffset + i * 4, 4);
         ExpectedPixelBytes(layout, pixel, row + i * layout.bytesPerPixel);
     }
-    layout.converter(source.data() + sourceOffset, out.data() + kGuardMargin + destinationOffset, count);
+    ConverterFor(layout)(source.data() + sourceOffset, out.data() + kGuardMargin + destinationOffset, count);
     if (out != expected) std::abort();
     return 0;
 }
