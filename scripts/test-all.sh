@@ -12,12 +12,15 @@ failed_stages=()
 stage() {
   local name=$1
   shift
+  local started=${SECONDS}
   echo "=== ${name}"
   if "$@"; then
     passed=$((passed + 1))
+    echo "=== passed in $((SECONDS - started)) s: ${name}"
   else
     failed=$((failed + 1))
     failed_stages+=("${name}")
+    echo "=== failed after $((SECONDS - started)) s: ${name}"
   fi
 }
 
