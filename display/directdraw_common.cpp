@@ -13,13 +13,6 @@ void SetScreenSaverActive(UINT active) {
     SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, active, nullptr, 0);  // not saved to the profile
 }
 
-template <typename Object>
-void Release(Object*& object) {
-    if (object == nullptr) return;
-    object->Release();
-    object = nullptr;
-}
-
 }  // namespace
 
 Display display;
@@ -39,18 +32,9 @@ bool LoadDirectDraw(std::int32_t width, std::int32_t height) {
 }
 
 void RegisterWindowClass(const char* title, UINT style, HCURSOR cursor, WNDPROC windowProc) {
-    WNDCLASSA& windowClass = display.windowClass;
-    windowClass.style = style;
-    windowClass.lpfnWndProc = windowProc;
-    windowClass.cbClsExtra = 0;
-    windowClass.cbWndExtra = 0;
-    windowClass.hInstance = nullptr;
-    windowClass.hIcon = nullptr;
-    windowClass.hCursor = cursor;
-    windowClass.hbrBackground = nullptr;
-    windowClass.lpszMenuName = nullptr;
-    windowClass.lpszClassName = title;
-    RegisterClassA(&windowClass);
+    // No extra bytes, instance, icon, background brush or menu.
+    display.windowClass = {style, windowProc, 0, 0, nullptr, nullptr, cursor, nullptr, nullptr, title};
+    RegisterClassA(&display.windowClass);
 }
 
 bool ChooseConverterAndFinishOpen() {
@@ -91,14 +75,11 @@ LRESULT EndOnCloseOrEscape(UINT message, WPARAM wParam) {
     return 0;
 }
 
-void ReleaseIfPresent(LPDIRECTDRAWSURFACE& surface) { Release(surface); }
-void ReleaseIfPresent(LPDIRECTDRAWCLIPPER& clipper) { Release(clipper); }
-
 void CloseDirectDraw() {
     if (display.directDraw != nullptr) {
         display.directDraw->RestoreDisplayMode();
         display.directDraw->SetCooperativeLevel(display.window, DDSCL_NORMAL);
-        Release(display.directDraw);
+        ReleaseIfPresent(display.directDraw);
     }
     DestroyWindow(display.window);
     if (display.library != nullptr) {

@@ -69,9 +69,12 @@ bool ConvertFrameIntoBackBuffer(const std::uint32_t* pixels);
 // key is swallowed.
 LRESULT EndOnCloseOrEscape(UINT message, WPARAM wParam);
 
-// Each releases the object if present and marks it absent.
-void ReleaseIfPresent(LPDIRECTDRAWSURFACE& surface);
-void ReleaseIfPresent(LPDIRECTDRAWCLIPPER& clipper);
+// Releases a DirectDraw object if present and marks it absent.
+template <typename Object>
+void ReleaseIfPresent(Object*& object) {
+    if (object != nullptr) object->Release();
+    object = nullptr;
+}
 
 // What closing ends with once the surfaces are released: the display mode and
 // the normal cooperative level back, the DirectDraw object released, the
