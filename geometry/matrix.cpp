@@ -10,10 +10,6 @@ namespace {
 // The program's value of pi: a little above the true one, and part of the picture.
 constexpr double kPi = 3.141593;
 
-float LengthOf(double x, double y, double z) {
-    return static_cast<float>(std::sqrt(x * x + y * y + z * z));
-}
-
 struct SinCos {
     float s;
     float c;
@@ -40,17 +36,29 @@ SinCos SinCosOfDegrees(std::int32_t degrees) {
     return EvaluateSinCos(degrees);
 }
 
+// The rotation turning axis `from` toward axis `to`: row `to` takes +sin of
+// `from`, row `from` -sin of `to`.
+void SetRotation(Matrix4& m, std::int32_t degrees, int from, int to) {
+    const auto [s, c] = SinCosOfDegrees(degrees);
+    MatrixIdentity(m);
+    m.m[from][from] = c;
+    m.m[from][to] = -s;
+    m.m[to][from] = s;
+    m.m[to][to] = c;
+}
+
 }  // namespace
 
+bool ScaleToUnitLength(Vec3& v) {
+    const double x = v.x, y = v.y, z = v.z;
+    const auto length = static_cast<float>(std::sqrt(x * x + y * y + z * z));
+    if (length == 0.0f || std::isnan(length)) return false;
+    v = {v.x / length, v.y / length, v.z / length};
+    return true;
+}
+
 void NormalizeVec3(Vec3& v) {
-    const float length = LengthOf(v.x, v.y, v.z);
-    if (length == 0.0f || std::isnan(length)) {
-        v = {0.0f, 0.0f, 1.0f};
-        return;
-    }
-    v.x = v.x / length;
-    v.y = v.y / length;
-    v.z = v.z / length;
+    if (!ScaleToUnitLength(v)) v = {0.0f, 0.0f, 1.0f};
 }
 
 void MatrixZero(Matrix4& m) {
@@ -98,29 +106,6 @@ void TransformPoint(const Matrix4& m, float x, float y, float z, float& outX, fl
     outZ = row(m.m[2]);
 }
 
-void MatrixRotateX(Matrix4& m, std::int32_t degrees) {
-    const auto [s, c] = SinCosOfDegrees(degrees);
-    MatrixIdentity(m);
-    m.m[1][1] = c;
-    m.m[1][2] = -s;
-    m.m[2][1] = s;
-    m.m[2][2] = c;
-}
-
-void MatrixRotateY(Matrix4& m, std::int32_t degrees) {
-    const auto [s, c] = SinCosOfDegrees(degrees);
-    MatrixIdentity(m);
-    m.m[0][0] = c;
-    m.m[2][0] = -s;
-    m.m[0][2] = s;
-    m.m[2][2] = c;
-}
-
-void MatrixRotateZ(Matrix4& m, std::int32_t degrees) {
-    const auto [s, c] = SinCosOfDegrees(degrees);
-    MatrixIdentity(m);
-    m.m[0][0] = c;
-    m.m[0][1] = -s;
-    m.m[1][0] = s;
-    m.m[1][1] = c;
-}
+void MatrixRotateX(Matrix4& m, std::int32_t degrees) { SetRotation(m, degrees, 1, 2); }
+void MatrixRotateY(Matrix4& m, std::int32_t degrees) { SetRotation(m, degrees, 2, 0); }
+void MatrixRotateZ(Matrix4& m, std::int32_t degrees) { SetRotation(m, degrees, 0, 1); }

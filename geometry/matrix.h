@@ -6,6 +6,10 @@
 
 #include "geometry/mesh.h"
 
+// Divides v by its length, each product and sum in double precision; where
+// the length is zero (or NaN) leaves v as it is and returns false.
+bool ScaleToUnitLength(Vec3& v);
+
 // Scales v to unit length in place; a zero (or NaN) length gives (0, 0, 1).
 void NormalizeVec3(Vec3& v);
 

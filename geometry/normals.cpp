@@ -1,18 +1,10 @@
 #include "geometry/normals.h"
 
-#include <cmath>
 #include <vector>
 
-namespace {
+#include "geometry/matrix.h"
 
-// Divides by the length unless it is zero (or NaN): then n stays as it is.
-Vec3 NormalizedOrAsIs(Vec3 n) {
-    const auto length = static_cast<float>(
-        std::sqrt(static_cast<double>(n.x) * n.x + static_cast<double>(n.y) * n.y +
-                  static_cast<double>(n.z) * n.z));
-    if (length == 0.0f || std::isnan(length)) return n;
-    return {n.x / length, n.y / length, n.z / length};
-}
+namespace {
 
 Vec3 PositionOf(const Vertex& vertex) { return {vertex.x, vertex.y, vertex.z}; }
 
@@ -23,8 +15,9 @@ Vec3 FaceNormal(Vec3 p0, Vec3 p1, Vec3 p2) {
     const auto cross = [](float a, float b, float c, float d) {
         return static_cast<float>(static_cast<double>(a) * b - static_cast<double>(c) * d);
     };
-    return NormalizedOrAsIs({cross(e1.y, e2.z, e1.z, e2.y), cross(e1.z, e2.x, e1.x, e2.z),
-                             cross(e1.x, e2.y, e1.y, e2.x)});
+    Vec3 n{cross(e1.y, e2.z, e1.z, e2.y), cross(e1.z, e2.x, e1.x, e2.z), cross(e1.x, e2.y, e1.y, e2.x)};
+    ScaleToUnitLength(n);  // a degenerate face keeps its zero normal
+    return n;
 }
 
 struct NormalSum {
@@ -67,8 +60,8 @@ void CalcNormals(VertexArray& vertices, FaceArray& faces) {
         const NormalSum& total = totals[v];
         // A vertex that no face uses gets the zero normal.
         const float count = total.count == 0 ? 1.0f : static_cast<float>(total.count);
-        const Vec3 n = NormalizedOrAsIs(
-            {total.sum.x / count, total.sum.y / count, total.sum.z / count});
+        Vec3 n{total.sum.x / count, total.sum.y / count, total.sum.z / count};
+        ScaleToUnitLength(n);
         vertices[v].nx = n.x;
         vertices[v].ny = n.y;
         vertices[v].nz = n.z;
