@@ -15,7 +15,13 @@ namespace {
 // 0..360; 360 only for the generator's largest value.
 std::int32_t RandomStartAngle() { return static_cast<std::int32_t>(std::floor(RandomUnit() * 360.0)); }
 
-std::int32_t NextAngle(std::int32_t angle) { return (angle + 1) % 360; }
+// Each angle one degree on, 359 back to 0.
+void AdvanceAngles(Scene& scene) {
+    const auto next = [](std::int32_t angle) { return (angle + 1) % 360; };
+    scene.angleX = next(scene.angleX);
+    scene.angleY = next(scene.angleY);
+    scene.angleZ = next(scene.angleZ);
+}
 
 }  // namespace
 
@@ -43,9 +49,7 @@ void BuildScene(Scene& scene) {
 void TurnAndSortScene(Scene& scene) {
     MatrixIdentity(scene.worldMatrix);
     // All three angles move before any is used: frame 0 shows start + 1 degree.
-    scene.angleX = NextAngle(scene.angleX);
-    scene.angleY = NextAngle(scene.angleY);
-    scene.angleZ = NextAngle(scene.angleZ);
+    AdvanceAngles(scene);
     // World = Rz * Ry * Rx: a point turns about x first, then y, then z.
     MatrixRotateX(scene.rotationMatrix, scene.angleX);
     MatrixMultiply(scene.worldMatrix, scene.rotationMatrix);
@@ -64,9 +68,5 @@ void StepFrame(Scene& scene) {
 }
 
 void SkipFrames(Scene& scene, std::int64_t count) {
-    for (std::int64_t step = 0; step < count % 360; ++step) {
-        scene.angleX = NextAngle(scene.angleX);
-        scene.angleY = NextAngle(scene.angleY);
-        scene.angleZ = NextAngle(scene.angleZ);
-    }
+    for (std::int64_t step = 0; step < count % 360; ++step) AdvanceAngles(scene);
 }
