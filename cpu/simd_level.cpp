@@ -31,6 +31,24 @@ SimdLevel ProcessorSimdLevel() {
 #endif
 }
 
+SimdLevel& ActiveLevel() {
+    static SimdLevel active = ChosenSimdLevel();
+    return active;
+}
+
+std::vector<SimdLevel> LevelsBetween(SimdLevel first, SimdLevel last) {
+    std::vector<SimdLevel> levels;
+    for (auto i = static_cast<int>(first); i <= static_cast<int>(last); ++i) levels.push_back(static_cast<SimdLevel>(i));
+    return levels;
+}
+
+// The level the top of a stage's table runs: the widest whose entries the
+// tables keep. A build's levels run from Plain up to it without a gap.
+SimdLevel WidestBuiltLevel() {
+    constexpr SimdPaths<const char*> kept = DEMO_SIMD_PATHS("plain", "sse2", "avx2", "avx512");
+    return *ParseSimdLevel(PathFor(kept, SimdLevel::Avx512));
+}
+
 }  // namespace
 
 std::string_view SimdLevelName(SimdLevel level) { return kNames[static_cast<std::size_t>(level)]; }
@@ -52,33 +70,9 @@ SimdLevel ChosenSimdLevel() {
     return chosen;
 }
 
-namespace {
-SimdLevel& ActiveLevel() {
-    static SimdLevel active = ChosenSimdLevel();
-    return active;
-}
-}  // namespace
-
 SimdLevel ActiveSimdLevel() { return ActiveLevel(); }
 
 void UseSimdLevel(SimdLevel level) { ActiveLevel() = std::min(level, ChosenSimdLevel()); }
-
-namespace {
-
-std::vector<SimdLevel> LevelsBetween(SimdLevel first, SimdLevel last) {
-    std::vector<SimdLevel> levels;
-    for (auto i = static_cast<int>(first); i <= static_cast<int>(last); ++i) levels.push_back(static_cast<SimdLevel>(i));
-    return levels;
-}
-
-// The level the top of a stage's table runs: the widest whose entries the
-// tables keep. A build's levels run from Plain up to it without a gap.
-SimdLevel WidestBuiltLevel() {
-    constexpr SimdPaths<const char*> kept = DEMO_SIMD_PATHS("plain", "sse2", "avx2", "avx512");
-    return *ParseSimdLevel(PathFor(kept, SimdLevel::Avx512));
-}
-
-}  // namespace
 
 std::vector<SimdLevel> RunnableSimdLevels() { return LevelsBetween(SimdLevel::Plain, ChosenSimdLevel()); }
 std::vector<SimdLevel> BuiltSimdLevels() { return LevelsBetween(SimdLevel::Plain, WidestBuiltLevel()); }
