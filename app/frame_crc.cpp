@@ -1,6 +1,5 @@
 #include "app/frame_crc.h"
 
-#include <algorithm>
 #include <array>
 #include <bit>
 
@@ -15,13 +14,7 @@ std::uint32_t Crc32(std::span<const std::uint8_t> bytes) {
     // Carry-less multiplication: a frame in a fraction of zlib's time.
     return crc32_gzip_refl(0, bytes.data(), bytes.size());
 #elif defined(DEMO_CRC32_FROM_ZLIB)
-    uLong crc = crc32(0L, Z_NULL, 0);
-    // zlib takes lengths as unsigned int; feed large buffers in pieces.
-    constexpr std::size_t kPiece = 1u << 30;
-    for (std::size_t offset = 0; offset < bytes.size(); offset += kPiece) {
-        crc = crc32(crc, bytes.data() + offset, static_cast<uInt>(std::min(kPiece, bytes.size() - offset)));
-    }
-    return static_cast<std::uint32_t>(crc);
+    return static_cast<std::uint32_t>(crc32_z(0L, bytes.data(), bytes.size()));
 #else
     // The reflected polynomial of zlib's CRC-32, one table entry per byte value.
     static constexpr auto kTable = [] {

@@ -47,13 +47,10 @@ bool IsSpecialFile(const std::string& path) {
 
 }  // namespace
 
+// Every build's processor keeps the words least significant byte first (app/frame_crc.cpp).
 Bytes FrameBufferBytes(const FrameBuffer& frame) {
-    Bytes bytes(frame.pixels.size() * 4);
-    std::uint8_t* out = bytes.data();
-    for (const PackedColor pixel : frame.pixels) {
-        for (int byte = 0; byte < 4; ++byte) *out++ = static_cast<std::uint8_t>(pixel >> (8 * byte));
-    }
-    return bytes;
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(frame.pixels.data());
+    return Bytes(bytes, bytes + sizeof frame.pixels);
 }
 
 Bytes FrameInLayout(const FrameBuffer& frame, const PixelLayout& layout) {
@@ -65,25 +62,20 @@ Bytes FrameInLayout(const FrameBuffer& frame, const PixelLayout& layout) {
 }
 
 std::optional<std::string> WriteWholeFile(const std::string& path, const Bytes& bytes) {
-    if (IsSpecialFile(path)) {
-        std::FILE* file = std::fopen(path.c_str(), "wb");
-        if (file == nullptr) return Describe(path, "cannot open", errno);
-        const int error = WriteAndClose(file, bytes);
-        if (error != 0) return Describe(path, "write failed", error);
-        return std::nullopt;
-    }
-    const std::string temporary = path + ".partial";
-    std::FILE* file = std::fopen(temporary.c_str(), "wb");
-    if (file == nullptr) return Describe(path, "cannot create", errno);
-    const int error = WriteAndClose(file, bytes);
-    if (error != 0) {
-        std::remove(temporary.c_str());
+    const bool direct = IsSpecialFile(path);
+    // A device or pipe is written directly, a regular file beside its target.
+    const std::string written = direct ? path : path + ".partial";
+    std::FILE* file = std::fopen(written.c_str(), "wb");
+    if (file == nullptr) return Describe(path, direct ? "cannot open" : "cannot create", errno);
+    if (const int error = WriteAndClose(file, bytes); error != 0) {
+        if (!direct) std::remove(written.c_str());
         return Describe(path, "write failed", error);
     }
+    if (direct) return std::nullopt;
     std::error_code renameError;
-    std::filesystem::rename(temporary, path, renameError);  // replaces an existing file
+    std::filesystem::rename(written, path, renameError);  // replaces an existing file
     if (renameError) {
-        std::remove(temporary.c_str());
+        std::remove(written.c_str());
         return "cannot write " + path + ": cannot rename into place: " + renameError.message();
     }
     return std::nullopt;

@@ -19,20 +19,15 @@ std::string LayoutNames() {
     return names;
 }
 
-bool EndsWith(const std::string& text, const std::string& suffix) {
-    return text.size() >= suffix.size() &&
-           text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
 // Decides the output from -o PATH and parses its pattern, once.
 std::optional<std::string> SetOutput(const std::string& path, SnapshotOptions& options) {
     if (path == "-") {
         options.output = OutputKind::kStandardOutput;
         return std::nullopt;
     }
-    if (EndsWith(path, ".png")) {
+    if (path.ends_with(".png")) {
         options.output = OutputKind::kPng;
-    } else if (EndsWith(path, ".raw")) {
+    } else if (path.ends_with(".raw")) {
         options.output = OutputKind::kRawFiles;
     } else {
         return "output path must end in .png or .raw, or be - for standard output: " + Quoted(path);
