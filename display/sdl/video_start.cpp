@@ -7,11 +7,6 @@
 
 namespace {
 
-bool IsSetAndNotEmpty(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr && value[0] != '\0';
-}
-
 std::uint64_t SteadyNowMs() {
     const auto sinceStart = std::chrono::steady_clock::now().time_since_epoch();
     return static_cast<std::uint64_t>(
@@ -24,7 +19,9 @@ void SleepMs(unsigned milliseconds) {
 
 }  // namespace
 
-bool DisplayIsNamed() { return IsSetAndNotEmpty("DISPLAY") || IsSetAndNotEmpty("WAYLAND_DISPLAY"); }
+bool IsSet(const char* value) { return value != nullptr && *value != '\0'; }
+
+bool DisplayIsNamed() { return IsSet(std::getenv("DISPLAY")) || IsSet(std::getenv("WAYLAND_DISPLAY")); }
 
 RetryClock SteadyRetryClock() { return {SteadyNowMs, SleepMs}; }
 

@@ -6,6 +6,9 @@
 
 #include <cstdint>
 
+// Whether a value (of an environment variable, of a hint) is there and not empty.
+bool IsSet(const char* value);
+
 // Whether the environment names a display: DISPLAY or WAYLAND_DISPLAY set and
 // not empty.
 bool DisplayIsNamed();

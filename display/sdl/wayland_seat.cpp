@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "display/sdl/video_start.h"
+
 namespace {
 
 // libwayland reports a failed connection on stderr; the programs never write
@@ -22,8 +24,6 @@ void NoteGlobal(void* seatOffered, wl_registry*, std::uint32_t, const char* inte
 void IgnoreRemovedGlobal(void*, wl_registry*, std::uint32_t) {}
 
 constexpr wl_registry_listener kRegistryListener{NoteGlobal, IgnoreRemovedGlobal};
-
-bool IsSet(const char* value) { return value != nullptr && *value != '\0'; }
 
 }  // namespace
 
