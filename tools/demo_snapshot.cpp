@@ -74,13 +74,9 @@ void RunSideBySide(int count, const std::function<void(int)>& work) {
 // Lane `lane` of a round of `count` frames draws the round's frame `lane` and
 // skips the others: a frame depends on its angles alone.
 void DrawLaneFrame(Scene& scene, int lane, int count) {
-    for (int i = 0; i < count; ++i) {
-        if (i == lane) {
-            StepFrame(scene);
-        } else {
-            SkipFrames(scene, 1);
-        }
-    }
+    SkipFrames(scene, lane);
+    StepFrame(scene);
+    SkipFrames(scene, count - 1 - lane);
 }
 
 int Run(const SnapshotOptions& options) {
