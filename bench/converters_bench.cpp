@@ -3,6 +3,10 @@
 // memory floor. After the run a table gives, per layout, our time over the
 // memcpy time and over the fastest peer's time.
 //
+// --destination_offset=N starts every destination frame N bytes past a 64-byte
+// boundary (0 by default): a frame centred on a wider surface starts at any
+// multiple of 4.
+//
 // Times are CPU times, and each is the best of the repetitions: this machine
 // is shared, and other work only ever adds time. Repetitions of all the
 // benchmarks are interleaved at random so that a slow spell does not fall on
@@ -16,6 +20,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/floating_point.h"
@@ -58,10 +63,24 @@ std::unique_ptr<FrameBuffer> RenderFrame() {
 
 std::size_t FrameBytesOf(const BenchLayout& layout) { return kFramePixelCount * layout.bytesPerPixel; }
 
+std::size_t destinationOffset = 0;
+
+// A frame's bytes starting destinationOffset bytes past a 64-byte boundary.
+struct Destination {
+    explicit Destination(std::size_t bytes) : buffer(bytes + 64 + destinationOffset, 0xA5), size(bytes) {
+        const auto address = reinterpret_cast<std::uintptr_t>(buffer.data());
+        start = buffer.data() + (64 - address % 64) % 64 + destinationOffset;
+    }
+    FrameBytes Bytes() const { return FrameBytes(start, start + size); }
+    FrameBytes buffer;
+    std::uint8_t* start;
+    std::size_t size;
+};
+
 // A conversion into its own destination and, for a peer, where its bytes first
 // differ from ours (empty when they match).
 struct Contender {
-    FrameBytes destination;
+    Destination destination;
     FrameConversion convert;
     std::string mismatch;
 };
@@ -75,15 +94,15 @@ void TimeConversion(benchmark::State& state, Contender& contender) {
     }
     for (auto _ : state) {
         contender.convert();
-        benchmark::DoNotOptimize(contender.destination.data());
+        benchmark::DoNotOptimize(contender.destination.start);
         benchmark::ClobberMemory();
     }
 }
 
-void TimeMemcpy(benchmark::State& state, const FrameBuffer& frame, FrameBytes& destination) {
+void TimeMemcpy(benchmark::State& state, const FrameBuffer& frame, Destination& destination) {
     for (auto _ : state) {
-        std::memcpy(destination.data(), frame.pixels.data(), destination.size());
-        benchmark::DoNotOptimize(destination.data());
+        std::memcpy(destination.start, frame.pixels.data(), destination.size);
+        benchmark::DoNotOptimize(destination.start);
         benchmark::ClobberMemory();
     }
 }
@@ -108,13 +127,13 @@ std::map<std::string, Contender> MakeContenders(const FrameBuffer& frame) {
         for (const Contestant& contestant : kContestants) {
             // Moving the contender into the map keeps the destination's buffer
             // where the conversion was told it is.
-            Contender contender{FrameBytes(FrameBytesOf(layout), 0xA5), {}, {}};
-            contender.convert = contestant.make(layout, frame, contender.destination.data());
+            Contender contender{Destination(FrameBytesOf(layout)), {}, {}};
+            contender.convert = contestant.make(layout, frame, contender.destination.start);
             contender.convert();
             if (contestant.name == kOurs) {
-                oursBytes = contender.destination;
+                oursBytes = contender.destination.Bytes();
             } else {
-                contender.mismatch = CompareColourBits(layout, oursBytes, contender.destination);
+                contender.mismatch = CompareColourBits(layout, oursBytes, contender.destination.Bytes());
             }
             contenders.emplace(BenchmarkName(contestant.name, layout), std::move(contender));
         }
@@ -176,6 +195,13 @@ int main(int argc, char** argv) {
     argc = static_cast<int>(args.size());
     argv = args.data();
     benchmark::Initialize(&argc, argv);
+    constexpr std::string_view kOffsetFlag = "--destination_offset=";
+    if (argc > 1 && std::string_view(argv[1]).starts_with(kOffsetFlag)) {
+        destinationOffset = std::stoul(std::string(argv[1] + kOffsetFlag.size()));
+        argv[1] = argv[0];
+        ++argv;
+        --argc;
+    }
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
 
     const std::unique_ptr<FrameBuffer> frame = RenderFrame();
@@ -185,7 +211,7 @@ int main(int argc, char** argv) {
         std::printf("%s: bytes differ from ours at %s\n", name.c_str(), contender.mismatch.c_str());
     }
 
-    FrameBytes memcpyDestination(sizeof(PackedColor) * kFramePixelCount);
+    Destination memcpyDestination(sizeof(PackedColor) * kFramePixelCount);
     Register(kMemcpy, [&](benchmark::State& state) { TimeMemcpy(state, *frame, memcpyDestination); });
     for (const BenchLayout& layout : kBenchLayouts) {
         for (const Contestant& contestant : kContestants) {

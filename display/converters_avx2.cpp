@@ -38,37 +38,19 @@ constexpr signed char kBgr32Order[16] = {2, 1, 0, -1, 6, 5, 4, -1, 10, 9, 8, -1,
 constexpr signed char kRgb24Order[16] = {0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1};
 constexpr signed char kBgr24Order[16] = {2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1};
 
-// A 32-byte access that straddles two cache lines costs about two. A row's
-// groups are lined up with one side: after one group at the row's start they
-// restart at the first pixel whose address on that side is a multiple of 32,
-// when the pixels line up with one at all.
-enum class LineUp { kLoads, kStores };
-
-std::int32_t PixelsBeforeAlignment(const std::uint8_t* row, std::size_t bytesPerPixel) {
-    const std::size_t misalignment = reinterpret_cast<std::uintptr_t>(row) % 32;
-    if (misalignment % bytesPerPixel != 0) return 0;
-    return static_cast<std::int32_t>((32 - misalignment) % 32 / bytesPerPixel);
-}
-
 // Runs kGroup, which converts kPixels pixels, over the whole row, kUnroll
 // groups a pass while they last; a row shorter than one group is left to the
-// formula. The first and the last group may overlap their neighbours, whose
-// pixels then get the same bytes twice: a tail left to the formula, up to
-// kPixels - 1 pixels on rows that are not lined up, costs more than that.
-template <auto kGroup, std::int32_t kPixels, std::size_t kBytesPerPixel, std::int32_t kUnroll, LineUp kLineUp>
+// formula. The last group may overlap the one before, whose pixels then get
+// the same bytes twice: a tail of up to kPixels - 1 pixels left to the formula
+// costs more than that.
+template <auto kGroup, std::int32_t kPixels, std::size_t kBytesPerPixel, std::int32_t kUnroll>
 DEMO_TARGET_AVX2 std::int32_t RunGroups(const std::uint8_t* source, std::uint8_t* destination, std::int32_t count) {
     if (count < kPixels) return 0;
     const auto in = [source](std::int32_t pixel) { return source + static_cast<std::size_t>(pixel) * 4; };
     const auto out = [destination](std::int32_t pixel) {
         return destination + static_cast<std::size_t>(pixel) * kBytesPerPixel;
     };
-    const std::int32_t head = kLineUp == LineUp::kLoads ? PixelsBeforeAlignment(source, 4)
-                                                        : PixelsBeforeAlignment(destination, kBytesPerPixel);
     std::int32_t done = 0;
-    if (head > 0 && count >= head + kPixels) {
-        kGroup(in(0), out(0));
-        done = head;
-    }
     for (; done <= count - kUnroll * kPixels; done += kUnroll * kPixels) {
         for (std::int32_t i = 0; i < kUnroll; ++i) kGroup(in(done + i * kPixels), out(done + i * kPixels));
     }
@@ -77,7 +59,7 @@ DEMO_TARGET_AVX2 std::int32_t RunGroups(const std::uint8_t* source, std::uint8_t
     return count;
 }
 
-// The 32-bit layouts line up their loads and store in 16-byte halves, which
+// The 32-bit layouts store in 16-byte halves, which
 // straddle nothing whenever the surface row is 16-byte aligned, as surfaces
 // and heap blocks are; their 32-byte stores would straddle every other line
 // when the frame's rows and the surface's are 16 bytes out of step.
@@ -172,19 +154,16 @@ DEMO_TARGET_AVX2 void Layout16Of16(const std::uint8_t* source, std::uint8_t* des
 
 }  // namespace
 
-// The 32-bit layouts are pure memory traffic and run two groups a pass. The
-// 16-bit ones line up their stores: that moves the loads by twice as many
-// bytes, which lines them up too when the frame's rows are (they are 64-byte
-// aligned) and the surface's rows are 16-byte aligned.
+// The 32-bit layouts are pure memory traffic and run two groups a pass.
 const GroupPaths kConvertersAvx2 = {
-    RunGroups<Copy8, 8, 4, 2, LineUp::kLoads>,
-    RunGroups<Bgr32Of8, 8, 4, 2, LineUp::kLoads>,
+    RunGroups<Copy8, 8, 4, 2>,
+    RunGroups<Bgr32Of8, 8, 4, 2>,
     Groups24<kRgb24Order>,
     Groups24<kBgr24Order>,
-    RunGroups<Layout16Of16<kRgb565>, 16, 2, 1, LineUp::kStores>,
-    RunGroups<Layout16Of16<kBgr565>, 16, 2, 1, LineUp::kStores>,
-    RunGroups<Layout16Of16<kRgb555>, 16, 2, 1, LineUp::kStores>,
-    RunGroups<Layout16Of16<kBgr555>, 16, 2, 1, LineUp::kStores>,
+    RunGroups<Layout16Of16<kRgb565>, 16, 2, 1>,
+    RunGroups<Layout16Of16<kBgr565>, 16, 2, 1>,
+    RunGroups<Layout16Of16<kRgb555>, 16, 2, 1>,
+    RunGroups<Layout16Of16<kBgr555>, 16, 2, 1>,
 };
 
 #endif

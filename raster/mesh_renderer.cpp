@@ -30,11 +30,9 @@ bool DifferenceOfProductsIsPositive(std::int64_t a, std::int64_t b, std::int64_t
 // exactly for such an x.
 constexpr std::uint32_t kNear = 1u << 30;
 
-std::uint32_t FarBits(ScreenPoint p) {
-    return (static_cast<std::uint32_t>(p.x) + kNear) | (static_cast<std::uint32_t>(p.y) + kNear);
+bool IsNear(ScreenPoint p) {
+    return ((static_cast<std::uint32_t>(p.x) + kNear) | (static_cast<std::uint32_t>(p.y) + kNear)) < 2 * kNear;
 }
-
-bool IsNear(ScreenPoint p) { return FarBits(p) < 2 * kNear; }
 
 // FacesViewer for near corners.
 bool NearFacesViewer(ScreenPoint p0, ScreenPoint p1, ScreenPoint p2) {
@@ -82,27 +80,16 @@ void FillCorners(const VertexArray& vertices, Vec3 lightDir, CornerCache& cache)
     }
 }
 
-
-// Whether no corner lies far off, so that every face can take the quick
-// orientation test.
-bool AllNear(const CornerCache& cache) {
-    std::uint32_t farBits = 0;
-    for (const ScreenPoint p : cache.points) farBits |= FarBits(p);
-    return farBits < 2 * kNear;
-}
-
 // Each face's corners and orientation, in face order: the face records are
 // read front to back once. The exact test only where some corner lies far off.
 void FillFaceTable(const FaceArray& faces, CornerCache& cache) {
-    const bool allNear = AllNear(cache);
     for (std::size_t f = 0; f < faces.size(); ++f) {
         const auto v0 = static_cast<std::uint32_t>(faces[f].vert0), v1 = static_cast<std::uint32_t>(faces[f].vert1),
                    v2 = static_cast<std::uint32_t>(faces[f].vert2);
         const ScreenPoint p0 = cache.points[v0], p1 = cache.points[v1], p2 = cache.points[v2];
-        cache.faces[f] = {v0, v1, v2, allNear ? NearFacesViewer(p0, p1, p2) : FacesViewer(p0, p1, p2)};
+        cache.faces[f] = {v0, v1, v2, FacesViewer(p0, p1, p2)};
     }
 }
-
 
 // In drawing order, the faces that turn toward the viewer go to the fill a few
 // dozen at a time, so that it can set up the next triangles while it writes the
