@@ -7,8 +7,8 @@
 #include <utility>
 
 #include <isa-l/igzip_lib.h>
+#include <zlib.h>
 
-#include "app/frame_crc.h"
 #include "display/converters.h"
 #include "tools/frame_files.h"
 
@@ -45,7 +45,7 @@ void PutBigEndian32(std::uint8_t* out, std::uint32_t value) {
 // A chunk's type and data are at start, its length already written before it;
 // the CRC of both follows them.
 void AppendChunkCrc(Bytes& png, std::size_t start) {
-    const std::uint32_t crc = Crc32({png.data() + start, png.size() - start});
+    const auto crc = static_cast<std::uint32_t>(crc32(0L, png.data() + start, static_cast<uInt>(png.size() - start)));
     png.resize(png.size() + 4);
     PutBigEndian32(png.data() + png.size() - 4, crc);
 }
